@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs everything nrbx needs to build, run and test on Debian 12, as root.
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive
+packages=(
+  build-essential cmake pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libpng-dev
+  fonts-ipafont-gothic
+  python3 python3-pil
+  xvfb xauth x11-utils imagemagick
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

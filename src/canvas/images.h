@@ -1,0 +1,60 @@
+#pragma once
+// The backing image (clean picture) and the view image (picture plus frame and preview), and rendering.
+
+#include <array>
+#include <cstdint>
+
+#include "data/cell_grid.h"
+#include "data/palette.h"
+
+namespace nrbx::canvas {
+
+using data::kCellSize;
+using data::kCellsPerSide;
+using data::kPictureSize;
+
+// 256 x 256 pixels, 3 bytes each in the order blue, green, red, row 0 at the top.
+struct Image24 {
+    static constexpr int kWidth = kPictureSize;
+    static constexpr int kHeight = kPictureSize;
+    static constexpr int kStride = kWidth * 3;
+    std::array<std::uint8_t, kStride * kHeight> bytes{};
+
+    std::uint8_t* row(int y) { return bytes.data() + y * kStride; }
+    const std::uint8_t* row(int y) const { return bytes.data() + y * kStride; }
+    std::uint8_t* pixel(int x, int y) { return row(y) + x * 3; }
+    const std::uint8_t* pixel(int x, int y) const { return row(y) + x * 3; }
+    bool operator==(const Image24&) const = default;
+};
+
+// A rectangle of cells, both ends included; empty when xmax < xmin or ymax < ymin.
+struct CellRect {
+    int xmin = 0;
+    int ymin = 0;
+    int xmax = 0;
+    int ymax = 0;
+    bool operator==(const CellRect&) const = default;
+};
+
+constexpr int kNeverRendered = -1;
+
+struct ImageState {
+    Image24 backing;
+    Image24 view;
+    int paletteBlock = 0;
+    // The block each cell was last rendered with, so exports can keep exact colour indices.
+    std::array<std::array<int, kCellsPerSide>, kCellsPerSide> cellBlock{};  // [cy][cx]
+};
+
+ImageState& imageState();
+void resetImageState();
+
+// Both images all white and equal; no cell rendered.
+void CreateImages();
+// Renders cells x0..x1 x y0..y1 (inclusive) with the current palette block into both images. An empty
+// range renders nothing, yet the view is still reset to the backing image.
+void RenderCells(int x0, int y0, int x1, int y1);
+// A palette colour as its three stored bytes: blue, green, red.
+std::array<std::uint8_t, 3> SplitColor(const data::Rgb& color);
+
+}  // namespace nrbx::canvas

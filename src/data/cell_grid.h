@@ -1,0 +1,27 @@
+#pragma once
+// A 256 x 256 picture of colour indices 0..15, addressed (x, y); cell (cx, cy) is 16 x 16 of them.
+
+#include <array>
+#include <cstdint>
+
+namespace nrbx::data {
+
+constexpr int kPictureSize = 256;
+constexpr int kCellSize = 16;
+constexpr int kCellsPerSide = 16;
+
+class CellGrid {
+public:
+    std::uint8_t& operator()(int x, int y) { return m_index[y * kPictureSize + x]; }
+    std::uint8_t operator()(int x, int y) const { return m_index[y * kPictureSize + x]; }
+    // Stored row by row so rendering walks it in the same order as the images.
+    std::uint8_t* row(int y) { return m_index.data() + y * kPictureSize; }
+    const std::uint8_t* row(int y) const { return m_index.data() + y * kPictureSize; }
+    void fill(std::uint8_t value) { m_index.fill(value); }
+    bool operator==(const CellGrid&) const = default;
+
+private:
+    std::array<std::uint8_t, kPictureSize * kPictureSize> m_index{};
+};
+
+}  // namespace nrbx::data

@@ -1,0 +1,27 @@
+#pragma once
+// The sprite-pattern file: 256 sprites of 128 bytes, decoded into the cell grid.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "data/cell_grid.h"
+
+namespace nrbx::data {
+
+constexpr std::size_t kPatternBytes = 32768;
+
+struct PatternState {
+    std::array<std::uint8_t, kPatternBytes> buffer{};  // raw file bytes; loads overwrite only what they read
+    CellGrid grid;                                     // colour indices of the whole picture
+};
+
+PatternState& patternState();
+void resetPatternState();
+
+// Reads min(size, 32768) bytes into the start of the pattern buffer. On any failure the buffer is as before.
+void ReadPatternFile(const std::string& path);
+// Rebuilds every grid entry from the whole pattern buffer.
+void DecodePatterns();
+
+}  // namespace nrbx::data
