@@ -1,0 +1,40 @@
+#include "demo_state.h"
+
+#include "canvas/copy.h"
+#include "canvas/images.h"
+#include "canvas/selection.h"
+#include "data/palette.h"
+#include "data/pattern.h"
+#include "platform/cursor.h"
+#include "platform/file.h"
+
+namespace nrbx::bench {
+
+std::string demoPatternPath() {
+    return NRBX_SAMPLES_DIR "/demo.pcg";
+}
+std::string demoPalettePath() {
+    return NRBX_SAMPLES_DIR "/demo.pal";
+}
+
+void loadDemo() {
+    platform::resetFileFaults();
+    platform::resetCursorState();
+    data::resetPatternState();
+    data::resetPaletteState();
+    canvas::resetImageState();
+    canvas::resetSelectionState();
+    canvas::resetCopyState();
+    canvas::CreateImages();
+    data::SetDefaultPalette();
+
+    data::ReadPaletteFile(demoPalettePath());
+    data::UnpackPaletteWords();
+    data::BuildPaletteColors();
+    data::ReadPatternFile(demoPatternPath());
+    data::DecodePatterns();
+    canvas::RenderCells(0, 0, 15, 15);
+    canvas::RedrawView();
+}
+
+}  // namespace nrbx::bench

@@ -1,0 +1,45 @@
+// Export of the whole demo picture: the depth conversion and the BMP file, written to memory-backed /dev/shm.
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "demo_state.h"
+#include "export/bmp_writer.h"
+#include "export/export_image.h"
+#include "yardstick.h"
+
+namespace nrbx::bench {
+namespace {
+
+void SetExportDepth(benchmark::State& state) {
+    loadDemo();
+    const int bpp = int(state.range(0));
+    const exporting::ExportImage picture = exporting::wholePictureExport();
+    exporting::ExportImage image;
+    // The conversion works in place, so each iteration starts from a fresh 24-bit copy (not timed).
+    timeEach(
+        state, [&] { image = picture; }, [&] { exporting::SetExportDepth(image, bpp); });
+}
+BENCHMARK(SetExportDepth)->Arg(8)->Arg(4)->UseManualTime();
+
+void WriteBmpFile(benchmark::State& state) {
+    const std::filesystem::path dir = "/dev/shm";
+    if (!std::filesystem::is_directory(dir)) {
+        state.SkipWithError("/dev/shm is missing");
+        return;
+    }
+    loadDemo();
+    const int bpp = int(state.range(0));
+    exporting::ExportImage image = exporting::wholePictureExport();
+    exporting::SetExportDepth(image, bpp);
+    const std::string path =
+        (dir / ("nrbx-bench-" + std::to_string(::getpid()) + "-" + std::to_string(bpp) + ".bmp")).string();
+    timeEach(state, [&] { exporting::WriteBmpFile(image, path); });
+    std::filesystem::remove(path);
+}
+BENCHMARK(WriteBmpFile)->Arg(24)->Arg(8)->Arg(4)->UseManualTime();
+
+}  // namespace
+}  // namespace nrbx::bench
