@@ -253,7 +253,8 @@ CommandLine parseCommandLine(std::span<const std::string> args) {
             }
             spec = findLong(name);
         } else {
-            shown = std::string(arg.substr(0, 2));
+            // Short options do not group ("-vh" is not "-v -h"), so an unknown one is shown whole.
+            shown = findShort(arg[1]) != nullptr ? std::string(arg.substr(0, 2)) : std::string(arg);
             if (arg[1] == 'h' && arg.size() == 2) {
                 help = true;
                 continue;

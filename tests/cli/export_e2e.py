@@ -254,6 +254,9 @@ class Depths(Base):
         for depth, entries, bmp_size in ((8, 256, 66614), (4, 16, 32886)):
             self.convert(self.pcg, "-p", self.pal, "-b", "2", "-d", depth, "-o", self.path(f"n{depth}.bmp"))
             self.convert(self.pcg, "-p", self.pal, "-b", "2", "-d", depth, "-o", self.path(f"n{depth}.png"))
+            self.convert(self.pcg, "-p", self.pal, "-b", "2", "-d", depth, "--indexed", "nearest", "-o",
+                         self.path(f"e{depth}.bmp"))
+            self.assertEqual(self.read(f"e{depth}.bmp"), self.read(f"n{depth}.bmp"), "nearest is the default")
             self.assertEqual(os.path.getsize(self.path(f"n{depth}.bmp")), bmp_size)
             self.assertEqual(png_plte_entries(self.path(f"n{depth}.png")), entries)
             b = read_picture(self.path(f"n{depth}.bmp"))

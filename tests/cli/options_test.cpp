@@ -126,6 +126,7 @@ TEST(CommandLine, UnknownOrIncompleteOptions) {
     EXPECT_EQ(errorOf({"a", "-x"}), "unknown option '-x'");
     EXPECT_EQ(errorOf({"a", "--colour"}), "unknown option '--colour'");
     EXPECT_EQ(errorOf({"a", "-vx"}), "unknown option '-vx'");
+    EXPECT_EQ(errorOf({"a", "-hv"}), "unknown option '-hv'");
     EXPECT_EQ(errorOf({"a", "--verbose=yes"}), "--verbose takes no value");
     EXPECT_EQ(errorOf({"a", "--help=1"}), "--help takes no value");
     EXPECT_EQ(errorOf({"a", "-p"}), "-p needs a value");
