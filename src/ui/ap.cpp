@@ -1,0 +1,141 @@
+#include "ui/ap.h"
+
+#include "platform/qt/fonts.h"
+#include "platform/qt/help_viewer.h"
+#include "platform/qt/link_opener.h"
+#include "platform/qt/locale_settings.h"
+#include "ui/shell_state.h"
+#include "ui/version_text.h"
+
+#include <QEvent>
+#include <QFrame>
+#include <QIcon>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPixmap>
+
+// The icon's resource lives in this static library; nothing else refers to it, so register it by hand.
+static void initNrbxResources() {
+    Q_INIT_RESOURCE(nrbx);
+}
+
+namespace nrbx::ui {
+
+namespace {
+
+QPixmap iconPixmap() {
+    initNrbxResources();
+    return QPixmap(QString::fromLatin1(kIconResource));
+}
+
+QLabel* makeLabel(QWidget* parent, const QString& text, int left, int top, const QFont& font) {
+    auto* label = new QLabel(text, parent);
+    label->setFont(font);
+    label->setTextFormat(Qt::PlainText);
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
+
+}  // namespace
+
+QIcon applicationIcon() {
+    return QIcon(iconPixmap());
+}
+
+std::string helpFilePathFor(std::string_view executableDirectory) {
+    std::string path(executableDirectory);
+    // On the original platform a drive root came out with a doubled separator; here "/" must give
+    // "/nrbx.hlp", and a directory already ending in "/" gets no second one.
+    if (path.empty() || path.back() != '/') path += '/';
+    return path + kHelpFileName;
+}
+
+void openHelpContents(QWidget* owner) {
+    ShellState& shell = shellState();
+    shell.helpFilePath = helpFilePathFor(shell.executableDirectory);
+    platform::callHelpViewer(owner, shell.helpFilePath, platform::HelpCommand::Finder, 0);
+}
+
+Tap_fm::Tap_fm()
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowCloseButtonHint) {
+    setWindowTitle(QString::fromUtf8(kAboutCaption));
+    setWindowIcon(applicationIcon());
+    setFixedSize(256, 197);
+    move(348, 200);
+    // Closing the about window never decides whether the program goes on.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setBackgroundRole(QPalette::Button);
+    setAutoFillBackground(true);
+    setFont(platform::designFont(12));
+
+    // Created bottom to top: the bevel lies beneath the icon.
+    Bevel1 = new QFrame(this);
+    Bevel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Bevel1->setLineWidth(1);
+    Bevel1->setGeometry(8, 16, 65, 57);
+
+    Label1 = makeLabel(this, QStringLiteral("ノルバクス"), 88, 24, platform::designFont(16, true));
+
+    Image1 = new QLabel(this);
+    Image1->setGeometry(16, 20, 49, 45);
+    Image1->setAlignment(Qt::AlignCenter);
+    Image1->setScaledContents(false);
+    Image1->setPixmap(iconPixmap());
+
+    Label2 = makeLabel(this, QStringLiteral("Label2"), 112, 48, platform::designFont(16));
+    Label3 = makeLabel(this, QString::fromUtf8(kCopyrightLine), 32, 92, font());
+
+    lb_hlink =
+        makeLabel(this, QString::fromUtf8(kMakerAddress), 32, 128, platform::designFont(13, false, true));
+    lb_hlink->setCursor(Qt::PointingHandCursor);
+    lb_hlink->installEventFilter(this);
+}
+
+void Tap_fm::showInFront() {
+    show();
+    raise();
+    activateWindow();
+}
+
+void Tap_fm::act() {
+    Label2->setText(
+        QString::fromStdString(versionText(shellState().versionValue, platform::decimalSeparator())));
+    Label2->adjustSize();
+}
+
+void Tap_fm::hlink_cl() {
+    platform::openLink(kMakerAddress);
+}
+
+bool Tap_fm::event(QEvent* event) {
+    switch (event->type()) {
+        case QEvent::WindowActivate:
+            act();
+            break;
+        case QEvent::LocaleChange:
+            // The separator is read again now; a shown window follows at once rather than at its next
+            // activation.
+            platform::readLocaleSettings();
+            if (isVisible()) act();
+            break;
+        default:
+            break;
+    }
+    return QWidget::event(event);
+}
+
+// A click on the link: the left button released over it after being pressed there.
+bool Tap_fm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lb_hlink && event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton && lb_hlink->rect().contains(mouse->position().toPoint())) {
+            hlink_cl();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace nrbx::ui
