@@ -48,7 +48,7 @@ class HelpViewer : public QWidget {
         // Like a separate program, it never keeps ours running once the main window has closed.
         setAttribute(Qt::WA_QuitOnClose, false);
         setFont(designFont(12));
-        resize(760, 540);
+        resize(800, 560);
 
         m_contents = new QTreeWidget;
         m_contents->setObjectName(QStringLiteral("contents"));
@@ -73,7 +73,7 @@ class HelpViewer : public QWidget {
         splitter->addWidget(side);
         splitter->addWidget(m_text);
         splitter->setStretchFactor(1, 1);
-        splitter->setSizes({220, 540});
+        splitter->setSizes({260, 540});
         auto* layout = new QHBoxLayout(this);
         layout->setContentsMargins(6, 6, 6, 6);
         layout->addWidget(splitter);
