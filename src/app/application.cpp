@@ -1,0 +1,69 @@
+#include "app/application.h"
+
+#include <QApplication>
+
+#include "app/guarded_application.h"
+#include "app/last_resort.h"
+#include "platform/qt/drag_cursor.h"
+#include "platform/qt/fonts.h"
+#include "ui/failure_report.h"
+#include "ui/nrbx_main.h"
+#include "ui/shell_state.h"
+
+namespace nrbx::app {
+
+Application::Application() = default;
+
+Application::~Application() {
+    shutDown();
+}
+
+void Application::start() {
+    auto& shell = ui::shellState();
+    shell.applicationTitle = ui::kApplicationTitle;
+    QCoreApplication::setApplicationName(QString::fromStdString(shell.applicationTitle));
+    // The main window alone decides when the program ends, whatever else is open.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    // Dialogs and boxes in the windows' face too.
+    QApplication::setFont(platform::designFont(12));
+    shell.helpFilePath = ui::kStartupHelpPath;
+    platform::installAppCursorOverride();
+
+    m_mainWindow = std::make_unique<ui::Tnrbx_form>();
+
+    // ---- About window (Tap_fm, src/ui/ap.h): created here, hidden, after the main window. ----
+}
+
+void Application::show() {
+    if (m_mainWindow) m_mainWindow->show();
+}
+
+void Application::shutDown() {
+    if (!m_mainWindow) return;
+    m_mainWindow->hide();
+    // ---- About window: hidden and destroyed here, before the main window, shown or not. ----
+    m_mainWindow.reset();
+    // ---- Help viewer: told here that the program no longer needs it (quit, with the help-file path). ----
+    platform::removeAppCursorOverride();
+}
+
+int run(char* programName) {
+    int argc = 1;
+    char* argv[] = {programName, nullptr};
+    GuardedApplication qt(argc, argv);
+    Application application;
+    try {
+        application.start();
+        application.show();
+        qt.exec();
+        qt.rethrowEscaped();
+    } catch (...) {
+        const int status = reportLastResort(ui::currentFailure());
+        application.shutDown();
+        return status;
+    }
+    application.shutDown();
+    return 0;
+}
+
+}  // namespace nrbx::app

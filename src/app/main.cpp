@@ -1,0 +1,7 @@
+// nrbx, the sprite pattern viewer: everything happens in nrbx::app::run.
+
+#include "app/application.h"
+
+int main(int /*argc*/, char** argv) {
+    return nrbx::app::run(argv[0]);
+}

@@ -1,0 +1,437 @@
+#include "ui/nrbx_main.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <optional>
+
+#include "canvas/copy.h"
+#include "canvas/images.h"
+#include "canvas/palette_block.h"
+#include "canvas/selection.h"
+#include "data/palette.h"
+#include "data/pattern.h"
+#include "export/bmp_writer.h"
+#include "export/export_image.h"
+#include "platform/path.h"
+#include "platform/qt/bevel.h"
+#include "platform/qt/file_dialog.h"
+#include "platform/qt/fonts.h"
+#include "platform/qt/image_control.h"
+#include "platform/qt/status_bar.h"
+#include "ui/failure_report.h"
+#include "ui/shell_state.h"
+
+namespace nrbx::ui {
+
+Tnrbx_form* nrbx_form = nullptr;
+
+namespace {
+
+constexpr int kStatusBarHeight = 19;
+
+const QString kConverting = QStringLiteral("変換中です・・・・");
+const QString kNoPalette = QStringLiteral("パレットが未定義です。（デフォルトパレットで代用表示中）");
+const QString kNoPattern = QStringLiteral("ＰＣＧが未定義です。");
+
+std::optional<canvas::MouseButton> canvasButton(Qt::MouseButton button) {
+    switch (button) {
+        case Qt::LeftButton:
+            return canvas::MouseButton::Left;
+        case Qt::RightButton:
+            return canvas::MouseButton::Right;
+        case Qt::MiddleButton:
+            return canvas::MouseButton::Middle;
+        default:
+            return std::nullopt;
+    }
+}
+
+// File types of the save dialog, counted from 1: 24 bits, 256 colours, 16 colours.
+int depthOfSaveType(int type) {
+    switch (type) {
+        case 1:
+            return 24;
+        case 2:
+            return 8;
+        case 3:
+            return 4;
+        default:
+            return 0;
+    }
+}
+
+QAction* addItem(QMenu* menu, const char* name, const QString& caption) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    action->setMenuRole(QAction::NoRole);
+    return action;
+}
+
+QAction* addSeparator(QMenu* menu, const char* name) {
+    QAction* action = menu->addSeparator();
+    action->setObjectName(QLatin1String(name));
+    return action;
+}
+
+QLabel* addLabel(QWidget* parent, const char* name, int left, int top, const QString& caption,
+                 const QFont& font) {
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(font);
+    label->move(left, top);
+    return label;
+}
+
+// Enabling rule of the Edit menu and the popup: in copy mode only Copy cancel can be chosen.
+void applyEnablingRule(QAction* copy, QAction* cancel, QAction* selectAll) {
+    const bool copying = canvas::copyState().copyMode;
+    copy->setEnabled(!copying);
+    cancel->setEnabled(copying);
+    selectAll->setEnabled(!copying);
+}
+
+}  // namespace
+
+Tnrbx_form::Tnrbx_form(QWidget* parent) : QMainWindow(parent) {
+    nrbx_form = this;
+    setObjectName(QStringLiteral("nrbx_form"));
+    setWindowTitle(QString::fromUtf8(kApplicationTitle));
+    setFont(platform::designFont(12));
+    // Only the picture has a menu of its own; a right click elsewhere opens nothing.
+    setContextMenuPolicy(Qt::NoContextMenu);
+    createComponents();
+    createMenus();
+    connectHandlers();
+    applySizeConstraints();
+    move(kLeft, kTop);
+    Fresize();
+    FormCreate();
+}
+
+Tnrbx_form::~Tnrbx_form() {
+    if (nrbx_form == this) nrbx_form = nullptr;
+}
+
+int Tnrbx_form::clientWidth() const {
+    return width();
+}
+
+int Tnrbx_form::clientHeight() const {
+    return height() - (MainMenu1 ? MainMenu1->height() : 0);
+}
+
+void Tnrbx_form::createComponents() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+
+    Bevel2 = new platform::Bevel(platform::Bevel::Shape::TopLine, client);
+    Bevel2->setObjectName(QStringLiteral("Bevel2"));
+    Bevel2->setGeometry(8, 0, 673, 50);
+
+    pcg_img = new platform::ImageControl(client);
+    pcg_img->setObjectName(QStringLiteral("pcg_img"));
+    pcg_img->setGeometry(176, 8, canvas::Image24::kWidth, canvas::Image24::kHeight);
+    // The view image's own memory, shown as it is at every repaint.
+    const auto& view = canvas::imageState().view;
+    pcg_img->setImage(QImage(view.bytes.data(), canvas::Image24::kWidth, canvas::Image24::kHeight,
+                             canvas::Image24::kStride, QImage::Format_BGR888));
+
+    Bevel1 = new platform::Bevel(platform::Bevel::Shape::Box, client);
+    Bevel1->setObjectName(QStringLiteral("Bevel1"));
+    Bevel1->setGeometry(8, 8, 145, 81);
+
+    Label1 = addLabel(client, "Label1", 16, 16, QStringLiteral("パレットブロックナンバー"), font());
+    Label1->adjustSize();
+
+    pb_setbt = new platform::UpDown(client);
+    pb_setbt->setObjectName(QStringLiteral("pb_setbt"));
+    pb_setbt->setRange(0, 15);
+    pb_setbt->setPosition(0);
+    pb_setbt->setGeometry(46, 56, 57, 25);
+
+    pbx_mon = addLabel(client, "pbx_mon", 64, 32, QStringLiteral("00"), platform::designFont(19));
+    pbx_mon->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    pbx_mon->setMargin(1);
+    pbx_mon->adjustSize();
+
+    stms = addLabel(client, "stms", 20, 272, QString(), platform::designFont(16));
+    stms->resize(405, 25);
+
+    stbar = new platform::StatusBar(this);
+    stbar->setObjectName(QStringLiteral("stbar"));
+    stbar->setFixedHeight(kStatusBarHeight);
+    setStatusBar(stbar);
+
+    OpenDialog1 = new platform::FileDialog(platform::FileDialogKind::Open, this);
+    SaveDialog1 = new platform::FileDialog(platform::FileDialogKind::Save, this);
+    SaveDialog1->setDefaultExt(QStringLiteral("bmp"));
+    SaveDialog1->setFilter(QStringLiteral(
+        "ビットマップファイル(*.bmp)|*.bmp|２５６色ビットマップ|*.bmp|１６色ビットマップ|*.bmp"));
+}
+
+void Tnrbx_form::createMenus() {
+    MainMenu1 = new QMenuBar(this);
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    setMenuBar(MainMenu1);
+
+    nx_file = MainMenu1->addMenu(QStringLiteral("ファイル(&F)"));
+    nx_file->setObjectName(QStringLiteral("nx_file"));
+    nx_pcgload = addItem(nx_file, "nx_pcgload", QStringLiteral("ＰＣＧファイル読み込み(&L)"));
+    nx_palload = addItem(nx_file, "nx_palload", QStringLiteral("パレットファイル読み込み(&P)"));
+    N3 = addSeparator(nx_file, "N3");
+    nx_save = addItem(nx_file, "nx_save", QStringLiteral("全体をＢＭＰ形式で保存(&A)"));
+    nx_selsave = addItem(nx_file, "nx_selsave", QStringLiteral("選択範囲をＢＭＰ形式で保存(&S)"));
+    N1 = addSeparator(nx_file, "N1");
+    Exit1 = addItem(nx_file, "Exit1", QStringLiteral("終了(&E)"));
+
+    Edit1 = MainMenu1->addMenu(QStringLiteral("編集(&E)"));
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    nx_copy = addItem(Edit1, "nx_copy", QStringLiteral("コピー(&C)"));
+    nx_cpcansel = addItem(Edit1, "nx_cpcansel", QStringLiteral("コピーキャンセル(&N)"));
+    SelectAll1 = addItem(Edit1, "SelectAll1", QStringLiteral("すべて選択(&A)"));
+
+    Help1 = MainMenu1->addMenu(QStringLiteral("ヘルプ(&H)"));
+    Help1->setObjectName(QStringLiteral("Help1"));
+    N2 = addItem(Help1, "N2", QStringLiteral("ノルバクスヘルプ(&H)"));
+    nx_ap = addItem(Help1, "nx_ap", QStringLiteral("アプリケーション情報(&A)"));
+
+    Popup1 = new QMenu(this);
+    Popup1->setObjectName(QStringLiteral("Popup1"));
+    pop_copy = addItem(Popup1, "pop_copy", QStringLiteral("コピー(&C)"));
+    pop_can = addItem(Popup1, "pop_can", QStringLiteral("コピーキャンセル(&N)"));
+    pop_all = addItem(Popup1, "pop_all", QStringLiteral("全て選択(&A)"));
+    pcg_img->setPopupMenu(Popup1);
+}
+
+void Tnrbx_form::connectHandlers() {
+    connect(nx_pcgload, &QAction::triggered, this, &Tnrbx_form::nx_pcgloadClick);
+    connect(nx_palload, &QAction::triggered, this, &Tnrbx_form::nx_palloadClick);
+    connect(nx_save, &QAction::triggered, this, &Tnrbx_form::nx_saveClick);
+    connect(nx_selsave, &QAction::triggered, this, &Tnrbx_form::nx_selsaveClick);
+    connect(Exit1, &QAction::triggered, this, &Tnrbx_form::Exit1Click);
+    connect(Edit1, &QMenu::aboutToShow, this, &Tnrbx_form::Ed_cl);
+    connect(nx_copy, &QAction::triggered, this, &Tnrbx_form::nx_copyClick);
+    connect(nx_cpcansel, &QAction::triggered, this, &Tnrbx_form::nx_cpcanselClick);
+    connect(SelectAll1, &QAction::triggered, this, &Tnrbx_form::SelectAll1Click);
+    connect(N2, &QAction::triggered, this, &Tnrbx_form::N2Click);
+    connect(nx_ap, &QAction::triggered, this, &Tnrbx_form::nx_apClick);
+    connect(Popup1, &QMenu::aboutToShow, this, &Tnrbx_form::on_pop1);
+    connect(pop_copy, &QAction::triggered, this, &Tnrbx_form::nx_copyClick);
+    connect(pop_can, &QAction::triggered, this, &Tnrbx_form::nx_cpcanselClick);
+    connect(pop_all, &QAction::triggered, this, &Tnrbx_form::SelectAll1Click);
+    connect(pb_setbt, &platform::UpDown::stepped, this, &Tnrbx_form::pb_setbtClick);
+    connect(pcg_img, &platform::ImageControl::mousePressed, this, &Tnrbx_form::pi_md);
+    connect(pcg_img, &platform::ImageControl::mouseMoved, this, &Tnrbx_form::pi_mm);
+    connect(pcg_img, &platform::ImageControl::mouseReleased, this, &Tnrbx_form::pi_mu);
+}
+
+void Tnrbx_form::applySizeConstraints() {
+    const QSize designed(kClientWidth, kClientHeight + MainMenu1->sizeHint().height());
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) {
+        // A maximised window takes the size the desktop gives it.
+        setMinimumSize(designed);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    } else {
+        // A fixed border: the edges cannot be dragged.
+        setFixedSize(designed);
+    }
+}
+
+void Tnrbx_form::setStatus(const QString& text) {
+    stbar->setSimpleText(text);
+    // Drawn at once, so the line can show its text while a long step runs.
+    stbar->repaint();
+}
+
+void Tnrbx_form::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    Fresize();
+}
+
+void Tnrbx_form::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && MainMenu1) applySizeConstraints();
+}
+
+void Tnrbx_form::closeEvent(QCloseEvent* event) {
+    fclose();
+    event->accept();
+    // Closing the main window ends the program, whatever other window is still open.
+    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void Tnrbx_form::nx_pcgloadClick() {
+    runGuarded([this] {
+        OpenDialog1->setFileName(QString());
+        OpenDialog1->setTitle(QStringLiteral("ＰＣＧファイル（スプライトパターン）読み込み"));
+        OpenDialog1->setFilter(
+            QStringLiteral("ＰＣＧファイル(*.pcg,*.pat,*.dat)|*.pcg;*pat;*.dat|全てのファイル|*.*"));
+        OpenDialog1->setFilterIndex(1);
+        if (!OpenDialog1->execute(this)) return;
+        data::ReadPatternFile(OpenDialog1->localFileName());
+        data::DecodePatterns();
+        setStatus(kConverting);
+        canvas::RenderCells(0, 0, 15, 15);
+        setStatus(QString());
+        shellState().patternLoaded = true;
+        if (!shellState().paletteLoaded) setStatus(kNoPalette);
+        canvas::RedrawView();
+    });
+    pcg_img->update();
+}
+
+void Tnrbx_form::FormCreate() {
+    runGuarded([] {
+        auto& shell = shellState();
+        shell.executableDirectory = platform::ExtractDirectory(platform::executablePath());
+        shell.versionValue = 0.2;
+        canvas::selectionState().dragging = false;
+        canvas::imageState().paletteBlock = 0;
+        canvas::CreateImages();
+        shell.patternLoaded = false;
+        shell.paletteLoaded = false;
+        canvas::copyState().copyMode = false;
+        data::SetDefaultPalette();
+    });
+    pcg_img->update();
+}
+
+void Tnrbx_form::pb_setbtClick(platform::UpDown::Arrow /*arrow*/) {
+    runGuarded([this] {
+        canvas::changePaletteBlock(pb_setbt->position());
+        pbx_mon->setText(QString::fromStdString(canvas::blockText(canvas::imageState().paletteBlock)));
+        pbx_mon->adjustSize();
+    });
+    pcg_img->update();
+}
+
+void Tnrbx_form::pi_md(Qt::MouseButton button, Qt::KeyboardModifiers /*shift*/, int x, int y) {
+    runGuarded([&] {
+        if (const auto b = canvasButton(button)) canvas::pictureMouseDown(*b, x, y);
+    });
+    pcg_img->update();
+}
+
+void Tnrbx_form::pi_mu(Qt::MouseButton button, Qt::KeyboardModifiers /*shift*/, int /*x*/, int /*y*/) {
+    runGuarded([&] {
+        if (const auto b = canvasButton(button)) canvas::pictureMouseUp(*b);
+    });
+    pcg_img->update();
+}
+
+void Tnrbx_form::pi_mm(Qt::KeyboardModifiers /*shift*/, int x, int y) {
+    runGuarded([&] { canvas::pictureMouseMove(x, y); });
+    pcg_img->update();
+}
+
+int Tnrbx_form::runSaveDialog(const QString& title) {
+    SaveDialog1->setTitle(title);
+    SaveDialog1->setFilterIndex(1);
+    if (!SaveDialog1->execute(this)) return 0;
+    return depthOfSaveType(SaveDialog1->filterIndex());
+}
+
+void Tnrbx_form::nx_saveClick() {
+    runGuarded([this] {
+        const int bpp = runSaveDialog(QStringLiteral("画像の保存"));
+        if (bpp == 0) return;
+        auto image = exporting::wholePictureExport();
+        exporting::SetExportDepth(image, bpp);
+        exporting::WriteBmpFile(image, SaveDialog1->localFileName());
+    });
+}
+
+void Tnrbx_form::nx_apClick() {
+    runGuarded([] {
+        // Shows the about window (Tap_fm); wired in once that window exists.
+    });
+}
+
+void Tnrbx_form::Exit1Click() {
+    runGuarded([this] { close(); });
+}
+
+void Tnrbx_form::N2Click() {
+    runGuarded([] {
+        // Opens the help file beside the executable in the help viewer; wired in once the viewer exists.
+    });
+}
+
+void Tnrbx_form::nx_palloadClick() {
+    runGuarded([this] {
+        OpenDialog1->setFileName(QString());
+        OpenDialog1->setFilter(QStringLiteral("パレットファイル(*.pal)|*.pal|全てのファイル|*.*"));
+        OpenDialog1->setTitle(QStringLiteral("パレットファイル（スプライトパレット）読み込み"));
+        OpenDialog1->setFilterIndex(1);
+        if (!OpenDialog1->execute(this)) return;
+        data::ReadPaletteFile(OpenDialog1->localFileName());
+        setStatus(kConverting);
+        data::UnpackPaletteWords();
+        data::BuildPaletteColors();
+        canvas::RenderCells(0, 0, 15, 15);
+        setStatus(QString());
+        shellState().paletteLoaded = true;
+        if (!shellState().patternLoaded) setStatus(kNoPattern);
+        canvas::RedrawView();
+    });
+    pcg_img->update();
+}
+
+void Tnrbx_form::SelectAll1Click() {
+    runGuarded([] { canvas::SelectAll(); });
+    pcg_img->update();
+}
+
+void Tnrbx_form::Fresize() {
+    runGuarded([] {
+        // Runs while the window is still being built, so it goes through the window reference.
+        if (nrbx_form && nrbx_form->Bevel2) {
+            nrbx_form->Bevel2->resize(nrbx_form->clientWidth(), nrbx_form->Bevel2->height());
+        }
+    });
+}
+
+void Tnrbx_form::fclose() {
+    runGuarded([] {
+        // The backing image is released with the program, not here: events still queued after the close
+        // (a mouse move over the picture) must find it in place.
+    });
+}
+
+void Tnrbx_form::nx_selsaveClick() {
+    runGuarded([this] {
+        const canvas::CellRect selection = canvas::orderedSelection();
+        const int bpp = runSaveDialog(QStringLiteral("選択範囲をＢＭＰ形式で保存"));
+        if (bpp == 0) return;
+        auto image =
+            exporting::selectionExport(selection.xmin, selection.ymin, selection.xmax, selection.ymax);
+        exporting::SetExportDepth(image, bpp);
+        exporting::WriteBmpFile(image, SaveDialog1->localFileName());
+    });
+}
+
+void Tnrbx_form::nx_copyClick() {
+    runGuarded([] { canvas::startCopy(); });
+    pcg_img->update();
+}
+
+void Tnrbx_form::nx_cpcanselClick() {
+    runGuarded([] { canvas::cancelCopy(); });
+    pcg_img->update();
+}
+
+void Tnrbx_form::Ed_cl() {
+    runGuarded([this] { applyEnablingRule(nx_copy, nx_cpcansel, SelectAll1); });
+}
+
+void Tnrbx_form::on_pop1() {
+    runGuarded([this] { applyEnablingRule(pop_copy, pop_can, pop_all); });
+}
+
+}  // namespace nrbx::ui

@@ -1,0 +1,112 @@
+#pragma once
+// The main window: the picture, the palette-block group, the status line, the menus and the dialogs,
+// each wired to its handler. The handlers call the core and show what it changed.
+
+#include <QMainWindow>
+
+#include "platform/qt/up_down.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QMenuBar;
+
+namespace nrbx::platform {
+class Bevel;
+class FileDialog;
+class ImageControl;
+class StatusBar;
+}  // namespace nrbx::platform
+
+namespace nrbx::ui {
+
+class Tnrbx_form : public QMainWindow {
+    Q_OBJECT
+  public:
+    // Designed size of the client area (everything below the menu bar, the status bar included).
+    static constexpr int kClientWidth = 473;
+    static constexpr int kClientHeight = 316;
+    static constexpr int kLeft = 274;
+    static constexpr int kTop = 154;
+
+    // Sets the main window reference first, builds the components at their designed places, then
+    // runs FormCreate.
+    explicit Tnrbx_form(QWidget* parent = nullptr);
+    ~Tnrbx_form() override;
+
+    int clientWidth() const;
+    int clientHeight() const;
+
+    // The components, in the order the window declares them; the window owns them all.
+    QMenuBar* MainMenu1 = nullptr;
+    QMenu* nx_file = nullptr;
+    QAction* nx_pcgload = nullptr;
+    QAction* nx_save = nullptr;
+    platform::ImageControl* pcg_img = nullptr;
+    QMenu* Help1 = nullptr;
+    QAction* nx_ap = nullptr;
+    platform::FileDialog* OpenDialog1 = nullptr;
+    platform::FileDialog* SaveDialog1 = nullptr;
+    platform::UpDown* pb_setbt = nullptr;
+    QLabel* Label1 = nullptr;
+    platform::Bevel* Bevel1 = nullptr;
+    QLabel* pbx_mon = nullptr;
+    platform::Bevel* Bevel2 = nullptr;
+    QAction* N1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QAction* N2 = nullptr;
+    QLabel* stms = nullptr;
+    QAction* nx_palload = nullptr;
+    QMenu* Edit1 = nullptr;
+    QAction* SelectAll1 = nullptr;
+    platform::StatusBar* stbar = nullptr;
+    QAction* N3 = nullptr;
+    QAction* nx_selsave = nullptr;
+    QMenu* Popup1 = nullptr;
+    QAction* pop_all = nullptr;
+    QAction* pop_copy = nullptr;
+    QAction* nx_copy = nullptr;
+    QAction* nx_cpcansel = nullptr;
+    QAction* pop_can = nullptr;
+
+  public slots:
+    void nx_pcgloadClick();
+    void FormCreate();
+    void pb_setbtClick(nrbx::platform::UpDown::Arrow arrow);
+    void pi_md(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void pi_mu(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void pi_mm(Qt::KeyboardModifiers shift, int x, int y);
+    void nx_saveClick();
+    void nx_apClick();
+    void Exit1Click();
+    void N2Click();
+    void nx_palloadClick();
+    void SelectAll1Click();
+    void Fresize();
+    void fclose();
+    void nx_selsaveClick();
+    void nx_copyClick();
+    void nx_cpcanselClick();
+    void Ed_cl();
+    void on_pop1();
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void createComponents();
+    void createMenus();
+    void connectHandlers();
+    void applySizeConstraints();
+    void setStatus(const QString& text);
+    // The save dialog step shared by both save commands: bits per pixel of the chosen type, or 0 when
+    // nothing is to be written.
+    int runSaveDialog(const QString& title);
+};
+
+// The main window reference: set as soon as the window object exists, cleared when it goes.
+extern Tnrbx_form* nrbx_form;
+
+}  // namespace nrbx::ui
