@@ -292,6 +292,19 @@ class WindowTest : public QObject {
         QVERIFY(canvas::imageState().backing == at15.backing);
     }
 
+    void holdingAnArrowRepeatsStepsOfOne() {
+        QList<int> positions;
+        connect(form()->pb_setbt, &nrbx::platform::UpDown::stepped, this,
+                [&] { positions << form()->pb_setbt->position(); });
+        QTest::mousePress(form()->pb_setbt->nextButton(), Qt::LeftButton);
+        QTest::qWait(900);
+        QTest::mouseRelease(form()->pb_setbt->nextButton(), Qt::LeftButton);
+        QVERIFY2(positions.size() >= 3, qPrintable(QString::number(positions.size())));
+        for (int i = 0; i < positions.size(); ++i) QCOMPARE(positions.at(i), i + 1);
+        QCOMPARE(form()->pbx_mon->text(), QString::asprintf("%02d", int(positions.size())));
+        QCOMPARE(canvas::imageState().paletteBlock, int(positions.size()));
+    }
+
     void upDownFromNineToTenRendersOnlyTheSelectedCell() {
         loadPattern(samplePath("demo.pcg"));
         loadPalette(samplePath("demo.pal"));
