@@ -9,7 +9,7 @@ packages=(
   libpng-dev
   fonts-ipafont-gothic
   python3 python3-pil
-  xvfb xauth x11-utils imagemagick
+  xvfb xauth x11-utils imagemagick xdotool
 )
 missing=()
 for p in "${packages[@]}"; do
