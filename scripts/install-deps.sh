@@ -4,7 +4,7 @@ set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 packages=(
   build-essential cmake pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev
   fonts-ipafont-gothic

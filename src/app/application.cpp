@@ -1,6 +1,8 @@
 #include "app/application.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include "app/guarded_application.h"
 #include "app/last_resort.h"
@@ -24,8 +26,12 @@ void Application::start() {
     QCoreApplication::setApplicationName(QString::fromStdString(shell.applicationTitle));
     // The main window alone decides when the program ends, whatever else is open.
     QGuiApplication::setQuitOnLastWindowClosed(false);
-    // Dialogs and boxes in the windows' face too.
+    // Dialogs and boxes in the windows' face and language too.
     QApplication::setFont(platform::designFont(12));
+    m_qtTexts = std::make_unique<QTranslator>();
+    if (m_qtTexts->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(m_qtTexts.get());
+    }
     shell.helpFilePath = ui::kStartupHelpPath;
     platform::installAppCursorOverride();
 
@@ -39,12 +45,14 @@ void Application::show() {
 }
 
 void Application::shutDown() {
-    if (!m_mainWindow) return;
-    m_mainWindow->hide();
+    if (!m_mainWindow && !m_qtTexts) return;
+    if (m_mainWindow) m_mainWindow->hide();
     // ---- About window: hidden and destroyed here, before the main window, shown or not. ----
     m_mainWindow.reset();
     // ---- Help viewer: told here that the program no longer needs it (quit, with the help-file path). ----
     platform::removeAppCursorOverride();
+    if (m_qtTexts) QCoreApplication::removeTranslator(m_qtTexts.get());
+    m_qtTexts.reset();
 }
 
 int run(char* programName) {

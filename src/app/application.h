@@ -4,6 +4,8 @@
 
 #include <memory>
 
+class QTranslator;
+
 namespace nrbx::ui {
 class Tnrbx_form;
 }
@@ -17,8 +19,8 @@ class Application {
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 
-    // Title, help path, the cursor override, then the main window (which runs FormCreate) and the
-    // about window. Needs a QApplication.
+    // Title, Qt's own texts in Japanese, help path, the cursor override, then the main window (which runs
+    // FormCreate) and the about window. Needs a QApplication.
     void start();
     // The main window in its normal state; the platform has no start-up show state to follow.
     void show();
@@ -29,6 +31,7 @@ class Application {
     ui::Tnrbx_form* mainWindow() const { return m_mainWindow.get(); }
 
   private:
+    std::unique_ptr<QTranslator> m_qtTexts;
     std::unique_ptr<ui::Tnrbx_form> m_mainWindow;
 };
 

@@ -23,6 +23,7 @@
 #include "data/pattern.h"
 #include "platform/cursor.h"
 #include "platform/qt/bevel.h"
+#include "platform/qt/drag_cursor.h"
 #include "platform/qt/file_dialog.h"
 #include "platform/qt/image_control.h"
 #include "platform/qt/status_bar.h"
@@ -471,6 +472,30 @@ class WindowTest : public QObject {
         QVERIFY(sameColor(viewPixel(96, 144), Qt::black));
         QVERIFY(
             sameColor(viewPixel(6 * 16 + 8, 9 * 16 + 8), nrbx::test::renderedPixel(6 * 16 + 8, 9 * 16 + 8)));
+    }
+
+    void dragCursorIsAnArrowWithABoxTippedAtItsHotSpot() {
+        const QCursor cursor = nrbx::platform::dragCursor();
+        QCOMPARE(cursor.hotSpot(), QPoint(0, 0));
+        const QImage bits = cursor.bitmap().toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage mask = cursor.mask().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(bits.size(), QSize(32, 32));
+        // In a cursor bitmap black (colour 1) is drawn black where the mask is set, else white.
+        const auto drawn = [&](int x, int y) { return mask.pixelColor(x, y) == QColor(Qt::black); };
+        const auto black = [&](int x, int y) {
+            return drawn(x, y) && bits.pixelColor(x, y) == QColor(Qt::black);
+        };
+        const auto white = [&](int x, int y) {
+            return drawn(x, y) && bits.pixelColor(x, y) == QColor(Qt::white);
+        };
+        QVERIFY(black(0, 0));   // the tip
+        QVERIFY(black(0, 8));   // the outline of the arrow
+        QVERIFY(white(1, 5));   // its inside
+        QVERIFY(black(8, 19));  // the box's outline, below and right of the arrow
+        QVERIFY(white(12, 23));
+        QVERIFY(!drawn(31, 0));
+        QVERIFY(!drawn(20, 5));
+        QVERIFY(!drawn(31, 31));
     }
 
     void copyCancelRestoresTheCursorOnce() {
