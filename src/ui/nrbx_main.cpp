@@ -268,12 +268,11 @@ void Tnrbx_form::closeEvent(QCloseEvent* event) {
 
 void Tnrbx_form::nx_pcgloadClick() {
     runGuarded([this] {
-        OpenDialog1->setFileName(QString());
-        OpenDialog1->setTitle(QStringLiteral("ＰＣＧファイル（スプライトパターン）読み込み"));
-        OpenDialog1->setFilter(
-            QStringLiteral("ＰＣＧファイル(*.pcg,*.pat,*.dat)|*.pcg;*pat;*.dat|全てのファイル|*.*"));
-        OpenDialog1->setFilterIndex(1);
-        if (!OpenDialog1->execute(this)) return;
+        if (!runOpenDialog(
+                QStringLiteral("ＰＣＧファイル（スプライトパターン）読み込み"),
+                QStringLiteral("ＰＣＧファイル(*.pcg,*.pat,*.dat)|*.pcg;*pat;*.dat|全てのファイル|*.*"))) {
+            return;
+        }
         data::ReadPatternFile(OpenDialog1->localFileName());
         data::DecodePatterns();
         setStatus(kConverting);
@@ -330,6 +329,15 @@ void Tnrbx_form::pi_mm(Qt::KeyboardModifiers /*shift*/, int x, int y) {
     pcg_img->update();
 }
 
+bool Tnrbx_form::runOpenDialog(const QString& title, const QString& filter) {
+    // Each showing starts with an empty name and the first filter, whatever was chosen before.
+    OpenDialog1->setFileName(QString());
+    OpenDialog1->setTitle(title);
+    OpenDialog1->setFilter(filter);
+    OpenDialog1->setFilterIndex(1);
+    return OpenDialog1->execute(this);
+}
+
 int Tnrbx_form::runSaveDialog(const QString& title) {
     SaveDialog1->setTitle(title);
     SaveDialog1->setFilterIndex(1);
@@ -365,11 +373,10 @@ void Tnrbx_form::N2Click() {
 
 void Tnrbx_form::nx_palloadClick() {
     runGuarded([this] {
-        OpenDialog1->setFileName(QString());
-        OpenDialog1->setFilter(QStringLiteral("パレットファイル(*.pal)|*.pal|全てのファイル|*.*"));
-        OpenDialog1->setTitle(QStringLiteral("パレットファイル（スプライトパレット）読み込み"));
-        OpenDialog1->setFilterIndex(1);
-        if (!OpenDialog1->execute(this)) return;
+        if (!runOpenDialog(QStringLiteral("パレットファイル（スプライトパレット）読み込み"),
+                           QStringLiteral("パレットファイル(*.pal)|*.pal|全てのファイル|*.*"))) {
+            return;
+        }
         data::ReadPaletteFile(OpenDialog1->localFileName());
         setStatus(kConverting);
         data::UnpackPaletteWords();

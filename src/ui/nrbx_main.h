@@ -101,6 +101,8 @@ class Tnrbx_form : public QMainWindow {
     void connectHandlers();
     void applySizeConstraints();
     void setStatus(const QString& text);
+    // The open dialog set up for one load command; false when cancelled.
+    bool runOpenDialog(const QString& title, const QString& filter);
     // The save dialog step shared by both save commands: bits per pixel of the chosen type, or 0 when
     // nothing is to be written.
     int runSaveDialog(const QString& title);

@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <functional>
 
 #include "app/application.h"
 #include "canvas/copy.h"
@@ -100,6 +101,17 @@ class WindowTest : public QObject {
         QTest::keyClick(form(), key, Qt::AltModifier);
         if (!QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000)) return nullptr;
         return menu;
+    }
+    // Has the real dialog that the command is about to show answered by the given step.
+    static void answerRealDialog(bool& answered, std::function<void(QFileDialog*)> step) {
+        answered = false;
+        QTimer::singleShot(0, [&answered, step] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            step(dialog);
+            answered = true;
+            static_cast<QDialog*>(dialog)->accept();
+        });
     }
     void closeMenus() {
         while (QWidget* popup = QApplication::activePopupWidget()) popup->close();
@@ -589,15 +601,11 @@ class WindowTest : public QObject {
         old.close();
         QString title, filter;
         bool answered = false;
-        QTimer::singleShot(0, [&] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (!dialog) return;
+        answerRealDialog(answered, [&](QFileDialog* dialog) {
             title = dialog->windowTitle();
             filter = dialog->selectedNameFilter();
             dialog->setDirectory(dir.path());
             dialog->selectFile(QStringLiteral("picture"));
-            answered = true;
-            static_cast<QDialog*>(dialog)->accept();
         });
         form()->nx_save->trigger();
         QVERIFY(answered);
@@ -609,15 +617,10 @@ class WindowTest : public QObject {
 
         // Next time: the last name offered, type 1 selected; the 256-colour type chosen.
         QString offered;
-        answered = false;
-        QTimer::singleShot(0, [&] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (!dialog) return;
+        answerRealDialog(answered, [&](QFileDialog* dialog) {
             offered = dialog->selectedFiles().value(0);
             filter = dialog->selectedNameFilter();
             dialog->selectNameFilter(QStringLiteral("２５６色ビットマップ (*.bmp)"));
-            answered = true;
-            static_cast<QDialog*>(dialog)->accept();
         });
         form()->nx_save->trigger();
         QVERIFY(answered);
@@ -631,14 +634,10 @@ class WindowTest : public QObject {
         QTemporaryDir dir;
         QString filter;
         bool answered = false;
-        QTimer::singleShot(0, [&] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (!dialog) return;
+        answerRealDialog(answered, [&](QFileDialog* dialog) {
             filter = dialog->selectedNameFilter();
             dialog->setDirectory(dir.path());
             dialog->selectFile(QStringLiteral("missing.pcg"));
-            answered = true;
-            static_cast<QDialog*>(dialog)->accept();
         });
         form()->nx_pcgload->trigger();
         QVERIFY(answered);
