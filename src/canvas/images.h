@@ -57,4 +57,10 @@ void RenderCells(int x0, int y0, int x1, int y1);
 // A palette colour as its three stored bytes: blue, green, red.
 std::array<std::uint8_t, 3> SplitColor(const data::Rgb& color);
 
+// The sixteen colours of a palette block, each as SplitColor gives it.
+using BlockColors = std::array<std::array<std::uint8_t, 3>, 16>;
+BlockColors blockColors(int block);
+// Writes count pixels of colour indices (their low four bits) as blue, green, red bytes from out on.
+void renderIndexRow(const std::uint8_t* indices, int count, const BlockColors& colors, std::uint8_t* out);
+
 }  // namespace nrbx::canvas
