@@ -1,5 +1,8 @@
 #include "canvas/selection.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "canvas/copy.h"
 #include "data/palette.h"
 #include "data/pattern.h"
@@ -30,27 +33,50 @@ void drawRing(Image24& image, int left, int top, int right, int bottom, std::uin
     }
 }
 
-void drawPreview(Image24& view, const CellRect& dest, const CellRect& source) {
+// The destination cells of the preview whose source cell lies in the picture (the others are not drawn);
+// empty when there are none.
+CellRect previewCells(const CellRect& dest, const CellRect& source) {
+    // Destination cell c shows source cell c - dest.min + source.min.
+    const int dx = source.xmin - dest.xmin, dy = source.ymin - dest.ymin;
+    return CellRect{std::max(dest.xmin, -dx), std::max(dest.ymin, -dy),
+                    std::min(dest.xmax, kCellsPerSide - 1 - dx), std::min(dest.ymax, kCellsPerSide - 1 - dy)};
+}
+
+bool isEmpty(const CellRect& r) {
+    return r.xmax < r.xmin || r.ymax < r.ymin;
+}
+
+// The backing image onto the view, except under the drawn preview cells, which the preview overwrites
+// in full: with a whole-picture preview the copy is skipped altogether.
+void copyBackingAround(const Image24& backing, Image24& view, const CellRect& drawn) {
+    if (isEmpty(drawn)) {
+        view = backing;
+        return;
+    }
+    const int top = drawn.ymin * kCellSize, bottom = (drawn.ymax + 1) * kCellSize;
+    const std::size_t left = std::size_t(drawn.xmin) * kCellSize * 3;
+    const std::size_t right = std::size_t(drawn.xmax + 1) * kCellSize * 3;
+    if (top > 0) std::memcpy(view.row(0), backing.row(0), std::size_t(top) * Image24::kStride);
+    for (int y = top; y < bottom; ++y) {
+        std::memcpy(view.row(y), backing.row(y), left);
+        std::memcpy(view.row(y) + right, backing.row(y) + right, Image24::kStride - right);
+    }
+    if (bottom < Image24::kHeight) {
+        std::memcpy(view.row(bottom), backing.row(bottom),
+                    std::size_t(Image24::kHeight - bottom) * Image24::kStride);
+    }
+}
+
+void drawPreview(Image24& view, const CellRect& drawn, const CellRect& dest, const CellRect& source) {
+    if (isEmpty(drawn)) return;
     const auto& grid = data::patternState().grid;
-    const auto& table = data::paletteState().table;
-    const int block = imageState().paletteBlock;
-    for (int cy = dest.ymin; cy <= dest.ymax; ++cy) {
-        for (int cx = dest.xmin; cx <= dest.xmax; ++cx) {
-            const int sx0 = (cx - dest.xmin + source.xmin) * kCellSize;
-            const int sy0 = (cy - dest.ymin + source.ymin) * kCellSize;
-            // The preview is never larger than its source; a cell outside the picture is not drawn.
-            if (sx0 < 0 || sy0 < 0 || sx0 >= kPictureSize || sy0 >= kPictureSize) continue;
-            for (int py = 0; py < kCellSize; ++py) {
-                const std::uint8_t* in = grid.row(sy0 + py) + sx0;
-                std::uint8_t* out = view.pixel(cx * kCellSize, cy * kCellSize + py);
-                for (int px = 0; px < kCellSize; ++px) {
-                    const auto c = SplitColor(table[block * 16 + (in[px] & 0x0F)]);
-                    out[px * 3] = c[0];
-                    out[px * 3 + 1] = c[1];
-                    out[px * 3 + 2] = c[2];
-                }
-            }
-        }
+    const BlockColors colors = blockColors(imageState().paletteBlock);
+    const int width = (drawn.xmax - drawn.xmin + 1) * kCellSize;
+    const int sx = (drawn.xmin - dest.xmin + source.xmin) * kCellSize;
+    const int sy = (drawn.ymin - dest.ymin + source.ymin) * kCellSize;
+    const int x = drawn.xmin * kCellSize, top = drawn.ymin * kCellSize;
+    for (int y = top; y < (drawn.ymax + 1) * kCellSize; ++y) {
+        renderIndexRow(grid.row(sy + y - top) + sx, width, colors, view.pixel(x, y));
     }
 }
 
@@ -92,8 +118,14 @@ void RedrawView() {
     r.ymax = ClampInt(r.ymax, 0, kCellsPerSide - 1);
 
     auto& images = imageState();
-    images.view = images.backing;
-    if (copyState().copyMode) drawPreview(images.view, r, copyState().source);
+    if (copyState().copyMode) {
+        const CellRect& source = copyState().source;
+        const CellRect drawn = previewCells(r, source);
+        copyBackingAround(images.backing, images.view, drawn);
+        drawPreview(images.view, drawn, r, source);
+    } else {
+        images.view = images.backing;
+    }
 
     const int left = r.xmin * kCellSize, top = r.ymin * kCellSize;
     const int right = r.xmax * kCellSize + kCellSize - 1, bottom = r.ymax * kCellSize + kCellSize - 1;
