@@ -28,6 +28,9 @@ private:
     std::uint8_t search(data::Rgb color) const;
 
     std::span<const data::Rgb> m_table;
+    // The table again, as the vector search reads it: red | green << 16, and blue, per entry.
+    std::vector<std::uint32_t> m_redGreen;
+    std::vector<std::uint32_t> m_blue;
     std::vector<std::uint32_t> m_keys;  // colour + 1 (0: empty slot)
     std::vector<std::uint8_t> m_values;
     std::size_t m_used = 0;
