@@ -1,4 +1,4 @@
-// nrbx-bench: the yardstick first, then every benchmark, each also given in yardsticks (x_memcpy).
+// nrbx-bench: every benchmark, each also given in yardsticks (x_memcpy), memcpys of one 24-bit picture.
 
 #include <benchmark/benchmark.h>
 
@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     nrbx::bench::measureYardstick();
     char text[64];
     std::snprintf(text, sizeof text, "%.0f ns", nrbx::bench::yardstickSeconds() * 1e9);
-    benchmark::AddCustomContext("yardstick (memcpy of 192 KiB, median)", text);
+    benchmark::AddCustomContext("memcpy of 192 KiB at start-up (median)", text);
 
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

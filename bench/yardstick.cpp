@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <vector>
 
 namespace nrbx::bench {
 
@@ -21,19 +20,29 @@ void copyYardstick() {
     benchmark::DoNotOptimize(g_to);
 }
 
-void measureYardstick() {
-    std::memset(g_from, 0x5A, kYardstickBytes);
-    // Warm the caches and the clock frequency first, then time each copy on its own, as the
-    // benchmarks time each call: the median shrugs off the other work sharing the machine.
-    for (int i = 0; i < 500; ++i) copyYardstick();
-    std::vector<double> samples(4001);
-    for (auto& s : samples) {
+void sampleYardstick(std::vector<double>& samples, int copies) {
+    for (int i = 0; i < copies; ++i) {
         const auto start = Clock::now();
         copyYardstick();
-        s = secondsSince(start);
+        samples.push_back(secondsSince(start));
     }
-    std::nth_element(samples.begin(), samples.begin() + samples.size() / 2, samples.end());
-    g_seconds = samples[samples.size() / 2];
+}
+
+double medianOf(std::vector<double>& samples) {
+    if (samples.empty()) return 0;
+    const auto middle = samples.begin() + samples.size() / 2;
+    std::nth_element(samples.begin(), middle, samples.end());
+    return *middle;
+}
+
+void measureYardstick() {
+    std::memset(g_from, 0x5A, kYardstickBytes);
+    // Warm the caches and the clock frequency first; each copy is timed on its own, as the benchmarks
+    // time each call.
+    for (int i = 0; i < 500; ++i) copyYardstick();
+    std::vector<double> samples;
+    sampleYardstick(samples, 4001);
+    g_seconds = medianOf(samples);
 }
 
 double yardstickSeconds() {

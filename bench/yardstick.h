@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <vector>
 
 namespace nrbx::bench {
 
@@ -13,31 +14,43 @@ constexpr std::size_t kYardstickBytes = 256 * 256 * 3;
 // One copy between two buffers kept for the whole run.
 void copyYardstick();
 
-// Median of many single copies, taken once before the benchmarks run.
-void measureYardstick();
-double yardstickSeconds();
-
 using Clock = std::chrono::steady_clock;
 
 inline double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Times op() alone in every iteration, after an untimed prepare(); reports the time as the
-// benchmark's (manual) time and as the counter x_memcpy, the time in yardsticks.
+// Appends the times of `copies` single copies, in seconds.
+void sampleYardstick(std::vector<double>& samples, int copies);
+// Median of the per-call times, in seconds (reorders them).
+double medianOf(std::vector<double>& samples);
+
+// Median of many copies, taken once before the benchmarks run, for the report's header.
+void measureYardstick();
+double yardstickSeconds();
+
+// Times op() alone in every iteration, after an untimed prepare(). The benchmark's (manual) time is the
+// mean per call. The counter x_memcpy is the median per call divided by the median of yardstick copies
+// timed just before and just after the loop (memcpy_ns): a call slowed by another process barely moves a
+// median, and a machine that is slower for a while is slower for both.
 template <class Prepare, class Op>
 void timeEach(benchmark::State& state, Prepare&& prepare, Op&& op) {
-    double total = 0;
+    std::vector<double> yardstick;
+    sampleYardstick(yardstick, 101);
+    std::vector<double> samples;
+    samples.reserve(static_cast<std::size_t>(state.max_iterations));
     for (auto _ : state) {
         prepare();
         const auto start = Clock::now();
         op();
         const double s = secondsSince(start);
         state.SetIterationTime(s);
-        total += s;
+        samples.push_back(s);
     }
-    state.counters["x_memcpy"] =
-        benchmark::Counter(total / yardstickSeconds(), benchmark::Counter::kAvgIterations);
+    sampleYardstick(yardstick, 101);
+    const double copy = medianOf(yardstick);
+    state.counters["memcpy_ns"] = benchmark::Counter(copy * 1e9);
+    state.counters["x_memcpy"] = benchmark::Counter(medianOf(samples) / copy);
 }
 
 template <class Op>
