@@ -56,7 +56,7 @@ namespace {
 class PixelPairCache {
   public:
     static constexpr int kSlotBits = 12;
-    static constexpr std::uint32_t kLowFactor = 0x9E3779B1u, kHighFactor = 0x85EBCA6Bu;
+    static constexpr std::uint32_t kFirstFactor = 0x9E3779B1u, kSecondFactor = 0x85EBCA6Bu;
 
     explicit PixelPairCache(NearestColorMap& nearest) : m_nearest(nearest) {
         const std::uint8_t black = nearest(data::Rgb{0, 0, 0});
@@ -69,9 +69,12 @@ class PixelPairCache {
         for (int i = 5; i >= 0; --i) key = key << 8 | p[i];
         return key << 16;
     }
+    // Two rounds of multiplying, so that every byte reaches the top bits: sprite colours differ in few
+    // bits (multiples of 8), which a single linear round maps onto too few slots.
     static std::uint32_t slotOf(std::uint64_t key) {
-        const std::uint64_t x = key >> 16;
-        return (std::uint32_t(x) * kLowFactor + std::uint32_t(x >> 32) * kHighFactor) >> (32 - kSlotBits);
+        std::uint32_t a = std::uint32_t(key >> 16) * kFirstFactor;
+        a ^= a >> 15;
+        return ((a ^ std::uint32_t(key >> 48)) * kSecondFactor) >> (32 - kSlotBits);
     }
 
     // The slot of a pair with that key: a key in the high 48 bits, the two indices in the low 16.
@@ -119,10 +122,8 @@ __attribute__((target("avx2"))) void matchAvx2(PixelPairCache& cache, const std:
     // Lane 0 holds bytes 0..15 and lane 1 bytes 8..23 of the group; each makes two keys of them.
     const __m256i toKeys = _mm256_setr_epi8(-1, -1, 0, 1, 2, 3, 4, 5, -1, -1, 6, 7, 8, 9, 10, 11,  //
                                             -1, -1, 4, 5, 6, 7, 8, 9, -1, -1, 10, 11, 12, 13, 14, 15);
-    const __m256i factors = _mm256_setr_epi32(
-        int(PixelPairCache::kLowFactor), int(PixelPairCache::kHighFactor), int(PixelPairCache::kLowFactor),
-        int(PixelPairCache::kHighFactor), int(PixelPairCache::kLowFactor), int(PixelPairCache::kHighFactor),
-        int(PixelPairCache::kLowFactor), int(PixelPairCache::kHighFactor));
+    const __m256i firstFactor = _mm256_set1_epi32(int(PixelPairCache::kFirstFactor));
+    const __m256i secondFactor = _mm256_set1_epi32(int(PixelPairCache::kSecondFactor));
     const __m256i evenDwords = _mm256_setr_epi32(0, 2, 4, 6, 0, 0, 0, 0);
     const __m256i keyBits = _mm256_set1_epi64x(~std::int64_t{0xFFFF});
     // The two index bytes of each slot, lane by lane to the low four bytes, then both lanes together.
@@ -137,11 +138,13 @@ __attribute__((target("avx2"))) void matchAvx2(PixelPairCache& cache, const std:
         const __m256i bytes = _mm256_setr_m128i(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
                                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8)));
         const __m256i keys = _mm256_shuffle_epi8(bytes, toKeys);
-        // slotOf, lane by lane: the low and high part of each 48-bit key times their factors, summed.
-        const __m256i products = _mm256_mullo_epi32(_mm256_srli_epi64(keys, 16), factors);
-        const __m256i sums = _mm256_add_epi32(products, _mm256_srli_epi64(products, 32));
+        // slotOf in the low half of each 64-bit lane (the high halves are not used).
+        __m256i a = _mm256_mullo_epi32(_mm256_srli_epi64(keys, 16), firstFactor);
+        a = _mm256_xor_si256(a, _mm256_srli_epi32(a, 15));
+        const __m256i mixed =
+            _mm256_mullo_epi32(_mm256_xor_si256(a, _mm256_srli_epi64(keys, 48)), secondFactor);
         const __m256i where =
-            _mm256_permutevar8x32_epi32(_mm256_srli_epi32(sums, 32 - PixelPairCache::kSlotBits), evenDwords);
+            _mm256_permutevar8x32_epi32(_mm256_srli_epi32(mixed, 32 - PixelPairCache::kSlotBits), evenDwords);
         const __m256i found = _mm256_i32gather_epi64(slots, _mm256_castsi256_si128(where), 8);
         const __m256i indices = _mm256_xor_si256(found, keys);
         if (!_mm256_testz_si256(indices, keyBits)) [[unlikely]] {
