@@ -9,6 +9,8 @@
 #include "platform/qt/drag_cursor.h"
 #include "platform/qt/fonts.h"
 #include "ui/failure_report.h"
+#include "platform/qt/help_viewer.h"
+#include "ui/ap.h"
 #include "ui/nrbx_main.h"
 #include "ui/shell_state.h"
 
@@ -37,7 +39,10 @@ void Application::start() {
 
     m_mainWindow = std::make_unique<ui::Tnrbx_form>();
 
-    // ---- About window (Tap_fm, src/ui/ap.h): created here, hidden, after the main window. ----
+    QApplication::setWindowIcon(ui::applicationIcon());
+    // The about window comes second and stays hidden until asked for.
+    m_aboutWindow = std::make_unique<ui::Tap_fm>();
+    ui::ap_fm = m_aboutWindow.get();
 }
 
 void Application::show() {
@@ -45,11 +50,13 @@ void Application::show() {
 }
 
 void Application::shutDown() {
-    if (!m_mainWindow && !m_qtTexts) return;
+    if (!m_mainWindow && !m_qtTexts && !m_aboutWindow) return;
     if (m_mainWindow) m_mainWindow->hide();
-    // ---- About window: hidden and destroyed here, before the main window, shown or not. ----
+    if (m_aboutWindow) m_aboutWindow->hide();
+    ui::ap_fm = nullptr;
+    m_aboutWindow.reset();
     m_mainWindow.reset();
-    // ---- Help viewer: told here that the program no longer needs it (quit, with the help-file path). ----
+    platform::callHelpViewer(nullptr, ui::shellState().helpFilePath, platform::HelpCommand::Quit, 0);
     platform::removeAppCursorOverride();
     if (m_qtTexts) QCoreApplication::removeTranslator(m_qtTexts.get());
     m_qtTexts.reset();

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "ui/ap.h"
+
 class QTranslator;
 
 namespace nrbx::ui {
@@ -33,6 +35,7 @@ class Application {
   private:
     std::unique_ptr<QTranslator> m_qtTexts;
     std::unique_ptr<ui::Tnrbx_form> m_mainWindow;
+    std::unique_ptr<ui::Tap_fm> m_aboutWindow;
 };
 
 // The program: reads no arguments (Qt sees only the program's name), runs until the main window

@@ -98,7 +98,7 @@ AtomicOutputFile::AtomicOutputFile(const std::string& path) : m_path(path), m_ta
         mode = st.st_mode & 07777;
     }
     std::string dir = ExtractDirectory(m_targetPath, posixFlavour());
-    if (dir.empty()) dir = ".";
+    if (dir.empty()) dir.assign(1, '.');  // assign, not = ".": GCC 12 -O3 misreports -Wrestrict
     const std::string base = m_targetPath.substr(m_targetPath.find_last_of('/') + 1);
     std::string pattern = dir + (dir.back() == '/' ? "" : "/") + "." + base + ".XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());

@@ -21,6 +21,9 @@ static void initNrbxResources() {
 
 namespace nrbx::ui {
 
+Tap_fm* ap_fm = nullptr;
+
+
 namespace {
 
 QPixmap iconPixmap() {

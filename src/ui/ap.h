@@ -33,6 +33,10 @@ std::string helpFilePathFor(std::string_view executableDirectory);
 void openHelpContents(QWidget* owner);
 
 // A top-level window of its own, not owned by the main window. Closing it only hides it.
+class Tap_fm;
+// The about window, set as soon as it exists (null before start-up and after exit).
+extern Tap_fm* ap_fm;
+
 class Tap_fm : public QWidget {
     Q_OBJECT
   public:

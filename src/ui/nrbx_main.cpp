@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QMenu>
@@ -22,6 +23,8 @@
 #include "platform/qt/fonts.h"
 #include "platform/qt/image_control.h"
 #include "platform/qt/status_bar.h"
+#include "platform/qt/help_viewer.h"
+#include "ui/ap.h"
 #include "ui/failure_report.h"
 #include "ui/shell_state.h"
 
@@ -225,6 +228,7 @@ void Tnrbx_form::connectHandlers() {
     connect(pop_copy, &QAction::triggered, this, &Tnrbx_form::nx_copyClick);
     connect(pop_can, &QAction::triggered, this, &Tnrbx_form::nx_cpcanselClick);
     connect(pop_all, &QAction::triggered, this, &Tnrbx_form::SelectAll1Click);
+    for (QMenu* menu : {nx_file, Edit1, Help1, Popup1}) menu->installEventFilter(this);
     connect(pb_setbt, &platform::UpDown::stepped, this, &Tnrbx_form::pb_setbtClick);
     connect(pcg_img, &platform::ImageControl::mousePressed, this, &Tnrbx_form::pi_md);
     connect(pcg_img, &platform::ImageControl::mouseMoved, this, &Tnrbx_form::pi_mm);
@@ -355,9 +359,19 @@ void Tnrbx_form::nx_saveClick() {
     });
 }
 
+bool Tnrbx_form::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) {
+        runGuarded([this] {
+            platform::callHelpViewer(this, shellState().helpFilePath, platform::HelpCommand::Context, 0);
+        });
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void Tnrbx_form::nx_apClick() {
     runGuarded([] {
-        // Shows the about window (Tap_fm); wired in once that window exists.
+        if (ap_fm != nullptr) ap_fm->showInFront();
     });
 }
 
@@ -366,9 +380,7 @@ void Tnrbx_form::Exit1Click() {
 }
 
 void Tnrbx_form::N2Click() {
-    runGuarded([] {
-        // Opens the help file beside the executable in the help viewer; wired in once the viewer exists.
-    });
+    runGuarded([this] { openHelpContents(this); });
 }
 
 void Tnrbx_form::nx_palloadClick() {

@@ -94,6 +94,8 @@ class Tnrbx_form : public QMainWindow {
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // F1 while one of the menus is open asks the help viewer for context 0.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void createComponents();
