@@ -61,7 +61,7 @@ std::string lowered(std::string_view text) {
     return out;
 }
 
-struct OptionSpec {
+struct OptionInfo {
     std::string_view longName;
     char shortName;  // '\0': none
     bool takesValue;
@@ -74,8 +74,8 @@ std::string badValue(std::string_view option, std::string_view value, std::strin
            std::string(expected) + ")";
 }
 
-const std::vector<OptionSpec>& optionSpecs() {
-    static const std::vector<OptionSpec> specs = {
+const std::vector<OptionInfo>& optionTable() {
+    static const std::vector<OptionInfo> specs = {
         {"palette", 'p', true,
          [](Options& o, std::string_view v) {
              if (v.empty()) return std::string("--palette needs a file name");
@@ -143,15 +143,15 @@ const std::vector<OptionSpec>& optionSpecs() {
     return specs;
 }
 
-const OptionSpec* findLong(std::string_view name) {
-    for (const auto& spec : optionSpecs())
-        if (spec.longName == name) return &spec;
+const OptionInfo* findLong(std::string_view name) {
+    for (const auto& option : optionTable())
+        if (option.longName == name) return &option;
     return nullptr;
 }
 
-const OptionSpec* findShort(char name) {
-    for (const auto& spec : optionSpecs())
-        if (spec.shortName == name) return &spec;
+const OptionInfo* findShort(char name) {
+    for (const auto& option : optionTable())
+        if (option.shortName == name) return &option;
     return nullptr;
 }
 
@@ -236,7 +236,7 @@ CommandLine parseCommandLine(std::span<const std::string> args) {
             optionsEnded = true;
             continue;
         }
-        const OptionSpec* spec = nullptr;
+        const OptionInfo* option = nullptr;
         std::optional<std::string_view> value;
         std::string shown;  // the option as the user wrote it, for messages
         if (arg.starts_with("--")) {
@@ -251,7 +251,7 @@ CommandLine parseCommandLine(std::span<const std::string> args) {
                 (name == "help" ? help : version) = true;
                 continue;
             }
-            spec = findLong(name);
+            option = findLong(name);
         } else {
             // Short options do not group ("-vh" is not "-v -h"), so an unknown one is shown whole.
             shown = findShort(arg[1]) != nullptr ? std::string(arg.substr(0, 2)) : std::string(arg);
@@ -259,19 +259,19 @@ CommandLine parseCommandLine(std::span<const std::string> args) {
                 help = true;
                 continue;
             }
-            spec = findShort(arg[1]);
-            if (spec != nullptr && arg.size() > 2) {
-                if (!spec->takesValue) return usageError("unknown option '" + std::string(arg) + "'");
+            option = findShort(arg[1]);
+            if (option != nullptr && arg.size() > 2) {
+                if (!option->takesValue) return usageError("unknown option '" + std::string(arg) + "'");
                 value = arg.substr(2);
             }
         }
-        if (spec == nullptr) return usageError("unknown option '" + shown + "'");
-        if (!spec->takesValue && value) return usageError(shown + " takes no value");
-        if (spec->takesValue && !value) {
+        if (option == nullptr) return usageError("unknown option '" + shown + "'");
+        if (!option->takesValue && value) return usageError(shown + " takes no value");
+        if (option->takesValue && !value) {
             if (i + 1 >= args.size()) return usageError(shown + " needs a value");
             value = args[++i];
         }
-        if (std::string error = spec->apply(o, value.value_or("")); !error.empty()) {
+        if (std::string error = option->apply(o, value.value_or("")); !error.empty()) {
             return usageError(std::move(error));
         }
     }
