@@ -1,6 +1,7 @@
 #include "demo_state.h"
 
 #include "canvas/copy.h"
+#include "canvas/start_up.h"
 #include "canvas/images.h"
 #include "canvas/selection.h"
 #include "data/palette.h"
@@ -20,13 +21,7 @@ std::string demoPalettePath() {
 void loadDemo() {
     platform::resetFileFaults();
     platform::resetCursorState();
-    data::resetPatternState();
-    data::resetPaletteState();
-    canvas::resetImageState();
-    canvas::resetSelectionState();
-    canvas::resetCopyState();
-    canvas::CreateImages();
-    data::SetDefaultPalette();
+    canvas::resetPictureToStartUp();
 
     data::ReadPaletteFile(demoPalettePath());
     data::UnpackPaletteWords();

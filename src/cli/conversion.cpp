@@ -1,6 +1,7 @@
 #include "cli/conversion.h"
 
 #include "canvas/copy.h"
+#include "canvas/start_up.h"
 #include "canvas/images.h"
 #include "canvas/palette_block.h"
 #include "canvas/selection.h"
@@ -30,14 +31,7 @@ exporting::ExportImage pictureToWrite(const Options& options) {
 }  // namespace
 
 void resetToStartUp() {
-    data::resetPatternState();
-    data::resetPaletteState();
-    canvas::resetImageState();
-    canvas::resetSelectionState();
-    canvas::resetCopyState();
-    canvas::CreateImages();
-    data::SetDefaultPalette();
-    canvas::imageState().paletteBlock = 0;
+    canvas::resetPictureToStartUp();
 }
 
 void convertFile(const Options& options, const Job& job) {

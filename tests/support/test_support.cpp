@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "canvas/copy.h"
+#include "canvas/start_up.h"
 #include "canvas/images.h"
 #include "canvas/selection.h"
 #include "data/palette.h"
@@ -18,13 +19,7 @@ namespace nrbx::testing {
 void resetCore() {
     platform::resetFileFaults();
     platform::resetCursorState();
-    data::resetPatternState();
-    data::resetPaletteState();
-    canvas::resetImageState();
-    canvas::resetSelectionState();
-    canvas::resetCopyState();
-    canvas::CreateImages();
-    data::SetDefaultPalette();
+    canvas::resetPictureToStartUp();
 }
 
 std::vector<std::uint8_t> readBytes(const std::filesystem::path& path) {
