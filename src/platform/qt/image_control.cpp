@@ -4,7 +4,13 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QRegion>
 #include <cmath>
+#include <cstdint>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace nrbx::platform {
 
@@ -13,6 +19,39 @@ namespace {
 // With a scale factor a picture pixel spans several device pixels; all of them belong to it.
 int picturePixel(qreal coordinate) {
     return static_cast<int>(std::floor(coordinate));
+}
+
+// Blue, green, red bytes to 0xffRRGGBB words, the screen's own format: Qt's general path for 24-bit
+// images costs more than the whole redraw of the picture.
+void bgrToRgb32Plain(const std::uint8_t* in, std::uint32_t* out, int count) {
+    for (int x = 0; x < count; ++x, in += 3) {
+        out[x] = 0xff000000u | std::uint32_t(in[2]) << 16 | std::uint32_t(in[1]) << 8 | in[0];
+    }
+}
+
+#if defined(__x86_64__)
+// Four pixels per shuffle. A load takes 16 bytes for the 12 it uses, so the last pixels of a row, whose
+// load would reach past it, go the plain way.
+__attribute__((target("ssse3"))) void bgrToRgb32Ssse3(const std::uint8_t* in, std::uint32_t* out, int count) {
+    const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xff000000u));
+    int x = 0;
+    for (; x + 6 <= count; x += 4) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 3 * x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x),
+                         _mm_or_si128(_mm_shuffle_epi8(bytes, spread), opaque));
+    }
+    bgrToRgb32Plain(in + 3 * x, out + x, count - x);
+}
+
+const bool kHasSsse3 = __builtin_cpu_supports("ssse3");
+#endif
+
+void bgrToRgb32(const std::uint8_t* in, std::uint32_t* out, int count) {
+#if defined(__x86_64__)
+    if (kHasSsse3) return bgrToRgb32Ssse3(in, out, count);
+#endif
+    bgrToRgb32Plain(in, out, count);
 }
 
 }  // namespace
@@ -32,8 +71,20 @@ void ImageControl::setImage(const QImage& image) {
 void ImageControl::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.fillRect(rect(), palette().color(QPalette::Window));
-    painter.drawImage(QPoint(0, 0), m_image);
+    // The background only where the picture leaves the control uncovered.
+    for (const QRect& uncovered : QRegion(rect()).subtracted(m_image.rect())) {
+        painter.fillRect(uncovered, palette().color(QPalette::Window));
+    }
+    if (m_image.format() != QImage::Format_BGR888) {
+        painter.drawImage(QPoint(0, 0), m_image);
+        return;
+    }
+    if (m_shown.size() != m_image.size()) m_shown = QImage(m_image.size(), QImage::Format_RGB32);
+    for (int y = 0; y < m_image.height(); ++y) {
+        bgrToRgb32(m_image.constScanLine(y), reinterpret_cast<std::uint32_t*>(m_shown.scanLine(y)),
+                   m_image.width());
+    }
+    painter.drawImage(QPoint(0, 0), m_shown);
 }
 
 void ImageControl::mousePressEvent(QMouseEvent* event) {

@@ -37,6 +37,7 @@ class ImageControl : public QWidget {
 
   private:
     QImage m_image;
+    QImage m_shown;  // m_image in the screen's 32-bit format, refreshed at every repaint
     QMenu* m_popup = nullptr;
 };
 
