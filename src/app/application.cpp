@@ -6,11 +6,12 @@
 
 #include "app/guarded_application.h"
 #include "app/last_resort.h"
+#include "app/shown_probe.h"
 #include "platform/qt/drag_cursor.h"
 #include "platform/qt/fonts.h"
-#include "ui/failure_report.h"
 #include "platform/qt/help_viewer.h"
 #include "ui/ap.h"
+#include "ui/failure_report.h"
 #include "ui/nrbx_main.h"
 #include "ui/shell_state.h"
 
@@ -70,6 +71,7 @@ int run(char* programName) {
     try {
         application.start();
         application.show();
+        if (exitWhenShownRequested()) exitWhenShown(application.mainWindow());
         qt.exec();
         qt.rethrowEscaped();
     } catch (...) {
