@@ -7,11 +7,12 @@
 #include <string_view>
 #include <system_error>
 
+#include "data/version.h"
+
 namespace nrbx::cli {
 
 namespace {
 
-constexpr double kVersionValue = 0.2;
 constexpr int kLastCell = data::kCellsPerSide - 1;
 
 // Plain decimal digits only: no sign, no spaces, no leading "+", nothing after the number.
@@ -315,7 +316,7 @@ top left. Exit status: 0 when every file was written, 1 when some input failed, 
 std::string versionText() {
     char digits[32];
     const auto result =
-        std::to_chars(digits, digits + sizeof digits, kVersionValue, std::chars_format::fixed, 2);
+        std::to_chars(digits, digits + sizeof digits, data::kVersionValue, std::chars_format::fixed, 2);
     return "nrbx-export " + std::string(digits, result.ptr) + "\n";
 }
 

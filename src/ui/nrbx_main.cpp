@@ -15,6 +15,7 @@
 #include "canvas/selection.h"
 #include "data/palette.h"
 #include "data/pattern.h"
+#include "data/version.h"
 #include "export/bmp_writer.h"
 #include "export/export_image.h"
 #include "platform/path.h"
@@ -293,7 +294,7 @@ void Tnrbx_form::FormCreate() {
     runGuarded([] {
         auto& shell = shellState();
         shell.executableDirectory = platform::ExtractDirectory(platform::executablePath());
-        shell.versionValue = 0.2;
+        shell.versionValue = data::kVersionValue;
         canvas::selectionState().dragging = false;
         canvas::imageState().paletteBlock = 0;
         canvas::CreateImages();
