@@ -1,10 +1,10 @@
 #include "cli/conversion.h"
 
 #include "canvas/copy.h"
-#include "canvas/start_up.h"
 #include "canvas/images.h"
 #include "canvas/palette_block.h"
 #include "canvas/selection.h"
+#include "canvas/start_up.h"
 #include "cli/sprite_export.h"
 #include "data/palette.h"
 #include "data/pattern.h"
@@ -30,12 +30,10 @@ exporting::ExportImage pictureToWrite(const Options& options) {
 
 }  // namespace
 
-void resetToStartUp() {
-    canvas::resetPictureToStartUp();
-}
-
 void convertFile(const Options& options, const Job& job) {
-    resetToStartUp();
+    // The state the window starts with, so inputs of a batch cannot leak into each other (a short
+    // pattern file would otherwise keep the tail of the one before).
+    canvas::resetPictureToStartUp();
     // The block set before the loads: they render every cell with the current block, as in the window.
     canvas::imageState().paletteBlock = options.block;
     data::ReadPatternFile(job.input);

@@ -8,10 +8,6 @@
 
 namespace nrbx::cli {
 
-// Every module of the core back to the state the window starts with, so inputs of a batch cannot
-// leak into each other (a short pattern file would otherwise keep the tail of the one before).
-void resetToStartUp();
-
 // Start-up, pattern load, palette load, the block changes, then the save. Raises the core's failures.
 void convertFile(const Options& options, const Job& job);
 
