@@ -1,9 +1,9 @@
 #include "demo_state.h"
 
 #include "canvas/copy.h"
-#include "canvas/start_up.h"
 #include "canvas/images.h"
 #include "canvas/selection.h"
+#include "canvas/start_up.h"
 #include "data/palette.h"
 #include "data/pattern.h"
 #include "platform/cursor.h"

@@ -4,11 +4,10 @@
 
 #include <memory>
 
-#include "ui/ap.h"
-
 class QTranslator;
 
 namespace nrbx::ui {
+class Tap_fm;
 class Tnrbx_form;
 }
 

@@ -23,7 +23,6 @@ namespace nrbx::ui {
 
 Tap_fm* ap_fm = nullptr;
 
-
 namespace {
 
 QPixmap iconPixmap() {

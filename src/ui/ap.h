@@ -32,11 +32,11 @@ std::string helpFilePathFor(std::string_view executableDirectory);
 // viewer asked for its contents. Neither step looks at the file or reports anything.
 void openHelpContents(QWidget* owner);
 
-// A top-level window of its own, not owned by the main window. Closing it only hides it.
 class Tap_fm;
 // The about window, set as soon as it exists (null before start-up and after exit).
 extern Tap_fm* ap_fm;
 
+// A top-level window of its own, not owned by the main window. Closing it only hides it.
 class Tap_fm : public QWidget {
     Q_OBJECT
   public:

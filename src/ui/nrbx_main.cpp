@@ -2,8 +2,8 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QKeyEvent>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -22,9 +22,9 @@
 #include "platform/qt/bevel.h"
 #include "platform/qt/file_dialog.h"
 #include "platform/qt/fonts.h"
+#include "platform/qt/help_viewer.h"
 #include "platform/qt/image_control.h"
 #include "platform/qt/status_bar.h"
-#include "platform/qt/help_viewer.h"
 #include "ui/ap.h"
 #include "ui/failure_report.h"
 #include "ui/shell_state.h"
