@@ -9,7 +9,7 @@ class QTranslator;
 namespace nrbx::ui {
 class Tap_fm;
 class Tnrbx_form;
-}
+}  // namespace nrbx::ui
 
 namespace nrbx::app {
 
