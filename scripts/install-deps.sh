@@ -3,7 +3,7 @@
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config clang-format-14
   qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev

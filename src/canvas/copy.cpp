@@ -10,12 +10,18 @@ namespace {
 
 CopyState g_copy;
 
-bool insidePicture(int cx, int cy) { return cx >= 0 && cy >= 0 && cx < kCellsPerSide && cy < kCellsPerSide; }
+bool insidePicture(int cx, int cy) {
+    return cx >= 0 && cy >= 0 && cx < kCellsPerSide && cy < kCellsPerSide;
+}
 
 }  // namespace
 
-CopyState& copyState() { return g_copy; }
-void resetCopyState() { g_copy = CopyState{}; }
+CopyState& copyState() {
+    return g_copy;
+}
+void resetCopyState() {
+    g_copy = CopyState{};
+}
 
 void startCopy() {
     platform::setAppCursor(platform::AppCursor::Drag);

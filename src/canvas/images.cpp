@@ -111,7 +111,9 @@ const bool kHasAvx2 = __builtin_cpu_supports("avx2");
 
 }  // namespace
 
-ImageState& imageState() { return g_images; }
+ImageState& imageState() {
+    return g_images;
+}
 
 void resetImageState() {
     g_images.backing.bytes.fill(0);

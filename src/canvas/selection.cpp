@@ -84,15 +84,22 @@ void drawPreview(Image24& view, const CellRect& drawn, const CellRect& dest, con
 
 const char* toString(MouseButton button) {
     switch (button) {
-        case MouseButton::Left: return "Left";
-        case MouseButton::Right: return "Right";
-        case MouseButton::Middle: return "Middle";
+        case MouseButton::Left:
+            return "Left";
+        case MouseButton::Right:
+            return "Right";
+        case MouseButton::Middle:
+            return "Middle";
     }
     return "?";
 }
 
-SelectionState& selectionState() { return g_selection; }
-void resetSelectionState() { g_selection = SelectionState{}; }
+SelectionState& selectionState() {
+    return g_selection;
+}
+void resetSelectionState() {
+    g_selection = SelectionState{};
+}
 
 int ClampInt(int value, int lo, int hi) {
     if (value < lo) return lo;
@@ -100,7 +107,9 @@ int ClampInt(int value, int lo, int hi) {
     return value;
 }
 
-std::pair<int, int> OrderPair(int a, int b) { return b >= a ? std::pair{a, b} : std::pair{b, a}; }
+std::pair<int, int> OrderPair(int a, int b) {
+    return b >= a ? std::pair{a, b} : std::pair{b, a};
+}
 
 CellRect orderedSelection() {
     const auto& s = g_selection.selection;

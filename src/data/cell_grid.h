@@ -11,7 +11,7 @@ constexpr int kCellSize = 16;
 constexpr int kCellsPerSide = 16;
 
 class CellGrid {
-public:
+  public:
     std::uint8_t& operator()(int x, int y) { return m_index[y * kPictureSize + x]; }
     std::uint8_t operator()(int x, int y) const { return m_index[y * kPictureSize + x]; }
     // Stored row by row so rendering walks it in the same order as the images.
@@ -20,7 +20,7 @@ public:
     void fill(std::uint8_t value) { m_index.fill(value); }
     bool operator==(const CellGrid&) const = default;
 
-private:
+  private:
     std::array<std::uint8_t, kPictureSize * kPictureSize> m_index{};
 };
 

@@ -11,8 +11,12 @@ namespace {
 PaletteState g_palette;
 }
 
-PaletteState& paletteState() { return g_palette; }
-void resetPaletteState() { g_palette = PaletteState{}; }
+PaletteState& paletteState() {
+    return g_palette;
+}
+void resetPaletteState() {
+    g_palette = PaletteState{};
+}
 
 void ReadPaletteFile(const std::string& path) {
     platform::InputFile file(path);
@@ -24,12 +28,14 @@ void ReadPaletteFile(const std::string& path) {
 
 void UnpackPaletteWords() {
     for (int k = 0; k < kPaletteEntries; ++k) {
-        g_palette.words[k] = static_cast<std::uint16_t>(g_palette.bytes[2 * k] << 8 | g_palette.bytes[2 * k + 1]);
+        g_palette.words[k] =
+            static_cast<std::uint16_t>(g_palette.bytes[2 * k] << 8 | g_palette.bytes[2 * k + 1]);
     }
 }
 
 Rgb colorFromWord(std::uint16_t w) {
-    return Rgb{static_cast<std::uint8_t>(((w >> 6) & 31) * 8), static_cast<std::uint8_t>(((w >> 11) & 31) * 8),
+    return Rgb{static_cast<std::uint8_t>(((w >> 6) & 31) * 8),
+               static_cast<std::uint8_t>(((w >> 11) & 31) * 8),
                static_cast<std::uint8_t>(((w >> 1) & 31) * 8)};
 }
 

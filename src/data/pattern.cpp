@@ -15,8 +15,12 @@ namespace {
 PatternState g_pattern;
 }
 
-PatternState& patternState() { return g_pattern; }
-void resetPatternState() { g_pattern = PatternState{}; }
+PatternState& patternState() {
+    return g_pattern;
+}
+void resetPatternState() {
+    g_pattern = PatternState{};
+}
 
 void ReadPatternFile(const std::string& path) {
     platform::InputFile file(path);

@@ -36,7 +36,8 @@ namespace {
 std::array<data::Rgb, 256> buildHalftone() {
     std::vector<data::Rgb> colors(sixteenColorPalette().begin(), sixteenColorPalette().end());
     auto add = [&colors](data::Rgb c) {
-        if (colors.size() < 256 && std::find(colors.begin(), colors.end(), c) == colors.end()) colors.push_back(c);
+        if (colors.size() < 256 && std::find(colors.begin(), colors.end(), c) == colors.end())
+            colors.push_back(c);
     };
     static constexpr std::uint8_t kLevels[6] = {0, 51, 102, 153, 204, 255};
     for (auto r : kLevels)

@@ -10,7 +10,8 @@
 
 namespace nrbx::exporting {
 
-// Black, maroon, green, olive, navy, purple, teal, grey, silver, red, lime, yellow, blue, fuchsia, aqua, white.
+// Black, maroon, green, olive, navy, purple, teal, grey, silver, red, lime, yellow, blue, fuchsia, aqua,
+// white.
 const std::array<data::Rgb, 16>& sixteenColorPalette();
 
 // A general-purpose 256-colour palette: the 16 colours above, the rest of a 6x6x6 colour cube, then greys.
@@ -20,11 +21,11 @@ const std::array<data::Rgb, 256>& halftonePalette();
 // Index of the table colour nearest to a colour by squared RGB distance, the lowest index on a tie.
 // Remembers every colour it has matched: a picture holds few distinct colours.
 class NearestColorMap {
-public:
+  public:
     explicit NearestColorMap(std::span<const data::Rgb> table);
     std::uint8_t operator()(data::Rgb color);
 
-private:
+  private:
     std::uint8_t search(data::Rgb color) const;
 
     std::span<const data::Rgb> m_table;

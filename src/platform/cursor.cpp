@@ -9,16 +9,22 @@ std::function<void(AppCursor)> g_handler;
 AppCursor g_current = AppCursor::Default;
 }  // namespace
 
-const char* toString(AppCursor cursor) { return cursor == AppCursor::Drag ? "Drag" : "Default"; }
+const char* toString(AppCursor cursor) {
+    return cursor == AppCursor::Drag ? "Drag" : "Default";
+}
 
-void setAppCursorHandler(std::function<void(AppCursor)> handler) { g_handler = std::move(handler); }
+void setAppCursorHandler(std::function<void(AppCursor)> handler) {
+    g_handler = std::move(handler);
+}
 
 void setAppCursor(AppCursor cursor) {
     g_current = cursor;
     if (g_handler) g_handler(cursor);
 }
 
-AppCursor currentAppCursor() { return g_current; }
+AppCursor currentAppCursor() {
+    return g_current;
+}
 
 void resetCursorState() {
     g_handler = nullptr;

@@ -6,12 +6,18 @@ namespace nrbx::platform {
 
 std::string_view toString(FailureKind kind) {
     switch (kind) {
-        case FailureKind::FileOpen: return "FileOpenFailure";
-        case FailureKind::FileCreate: return "FileCreateFailure";
-        case FailureKind::StreamRead: return "StreamReadFailure";
-        case FailureKind::StreamWrite: return "StreamWriteFailure";
-        case FailureKind::OutOfResources: return "OutOfResources";
-        case FailureKind::Other: return "Failure";
+        case FailureKind::FileOpen:
+            return "FileOpenFailure";
+        case FailureKind::FileCreate:
+            return "FileCreateFailure";
+        case FailureKind::StreamRead:
+            return "StreamReadFailure";
+        case FailureKind::StreamWrite:
+            return "StreamWriteFailure";
+        case FailureKind::OutOfResources:
+            return "OutOfResources";
+        case FailureKind::Other:
+            return "Failure";
     }
     return "Failure";
 }
@@ -26,9 +32,13 @@ Failure fileCreateFailure(std::string_view path) {
     return Failure(FailureKind::FileCreate, "ファイル " + std::string(path) + " を作成できません");
 }
 
-Failure streamReadFailure() { return Failure(FailureKind::StreamRead, "ストリームからの読み込みエラー"); }
+Failure streamReadFailure() {
+    return Failure(FailureKind::StreamRead, "ストリームからの読み込みエラー");
+}
 
-Failure streamWriteFailure() { return Failure(FailureKind::StreamWrite, "ストリームへの書き込みエラー"); }
+Failure streamWriteFailure() {
+    return Failure(FailureKind::StreamWrite, "ストリームへの書き込みエラー");
+}
 
 std::string withFullStop(std::string_view message) {
     std::string text(message);

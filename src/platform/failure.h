@@ -19,14 +19,14 @@ enum class FailureKind {
 std::string_view toString(FailureKind kind);
 
 class Failure : public std::exception {
-public:
+  public:
     Failure(FailureKind kind, std::string message);
 
     FailureKind kind() const noexcept { return m_kind; }
     const std::string& message() const noexcept { return m_message; }
     const char* what() const noexcept override { return m_message.c_str(); }
 
-private:
+  private:
     FailureKind m_kind;
     std::string m_message;
 };

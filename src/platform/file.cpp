@@ -29,8 +29,12 @@ std::size_t takeBudget(std::optional<std::size_t>& budget, std::size_t n) {
 
 }  // namespace
 
-FileFaults& fileFaults() { return g_faults; }
-void resetFileFaults() { g_faults = FileFaults{}; }
+FileFaults& fileFaults() {
+    return g_faults;
+}
+void resetFileFaults() {
+    g_faults = FileFaults{};
+}
 
 InputFile::InputFile(const std::string& path) {
     // O_NONBLOCK keeps a FIFO without a writer from hanging the program; it is refused just below.
@@ -94,7 +98,8 @@ AtomicOutputFile::AtomicOutputFile(const std::string& path) : m_path(path), m_ta
     struct stat st {};
     if (::stat(m_targetPath.c_str(), &st) == 0) {
         // An existing file the user may not write stays as it is, as a direct overwrite would.
-        if (!S_ISREG(st.st_mode) || ::access(m_targetPath.c_str(), W_OK) != 0) throw fileCreateFailure(m_path);
+        if (!S_ISREG(st.st_mode) || ::access(m_targetPath.c_str(), W_OK) != 0)
+            throw fileCreateFailure(m_path);
         mode = st.st_mode & 07777;
     }
     std::string dir = ExtractDirectory(m_targetPath, posixFlavour());
@@ -112,7 +117,9 @@ AtomicOutputFile::AtomicOutputFile(const std::string& path) : m_path(path), m_ta
     }
 }
 
-AtomicOutputFile::~AtomicOutputFile() { discard(); }
+AtomicOutputFile::~AtomicOutputFile() {
+    discard();
+}
 
 void AtomicOutputFile::discard() noexcept {
     if (m_fd >= 0) ::close(m_fd);

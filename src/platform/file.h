@@ -12,7 +12,7 @@ namespace nrbx::platform {
 // An existing regular file opened for reading. Directories, FIFOs and devices are refused at once
 // (opening never blocks); every refusal is the file-open failure with the path as given.
 class InputFile {
-public:
+  public:
     explicit InputFile(const std::string& path);
     ~InputFile();
     InputFile(const InputFile&) = delete;
@@ -22,14 +22,14 @@ public:
     // Reads exactly n bytes or raises the stream-read failure; n = 0 reads nothing and never fails.
     void readExact(void* buffer, std::size_t n);
 
-private:
+  private:
     int m_fd = -1;
 };
 
 // A file written in full beside its target and moved over it only by commit(), so an existing file of
 // that name is never lost or half-written. Without commit() the temporary file is removed again.
 class AtomicOutputFile {
-public:
+  public:
     explicit AtomicOutputFile(const std::string& path);
     ~AtomicOutputFile();
     AtomicOutputFile(const AtomicOutputFile&) = delete;
@@ -41,7 +41,7 @@ public:
 
     const std::string& temporaryPath() const { return m_tempPath; }
 
-private:
+  private:
     void discard() noexcept;
 
     std::string m_path;        // as the user gave it, for messages

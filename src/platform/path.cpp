@@ -7,7 +7,9 @@
 
 namespace nrbx::platform {
 
-PathFlavour posixFlavour() { return PathFlavour{}; }
+PathFlavour posixFlavour() {
+    return PathFlavour{};
+}
 
 PathFlavour windowsFlavour() {
     PathFlavour f;
@@ -21,7 +23,9 @@ PathFlavour windowsFlavour() {
 
 namespace {
 
-unsigned char byteAt(std::string_view s, std::size_t i) { return static_cast<unsigned char>(s[i]); }
+unsigned char byteAt(std::string_view s, std::size_t i) {
+    return static_cast<unsigned char>(s[i]);
+}
 
 // True when byte i is the trail byte of a double-byte character: an odd number of lead-byte values
 // stand right before it.

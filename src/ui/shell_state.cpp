@@ -6,7 +6,11 @@ namespace {
 ShellState g_shell;
 }
 
-ShellState& shellState() { return g_shell; }
-void resetShellState() { g_shell = ShellState{}; }
+ShellState& shellState() {
+    return g_shell;
+}
+void resetShellState() {
+    g_shell = ShellState{};
+}
 
 }  // namespace nrbx::ui

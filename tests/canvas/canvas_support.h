@@ -33,7 +33,8 @@ inline void fillCell(int cx, int cy, std::uint8_t index) {
 inline void useTellingPalette() {
     auto& table = data::paletteState().table;
     for (int k = 0; k < 256; ++k)
-        table[k] = data::Rgb{static_cast<std::uint8_t>((k / 16) * 16), static_cast<std::uint8_t>((k % 16) * 16), 8};
+        table[k] =
+            data::Rgb{static_cast<std::uint8_t>((k / 16) * 16), static_cast<std::uint8_t>((k % 16) * 16), 8};
 }
 
 inline Bgr tellingColor(int block, int index) {

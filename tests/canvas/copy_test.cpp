@@ -23,14 +23,15 @@ std::array<std::uint8_t, 256> cellOf(const CellGrid& grid, int cx, int cy) {
 }
 
 class CopyTest : public CoreTest {
-protected:
+  protected:
     void SetUp() override {
         CoreTest::SetUp();
         useTellingPalette();
         // Every cell differs from every other, and pixels inside a cell differ too.
         auto& grid = nrbx::data::patternState().grid;
         for (int y = 0; y < 256; ++y)
-            for (int x = 0; x < 256; ++x) grid(x, y) = static_cast<std::uint8_t>((x / 16 * 7 + y / 16 * 3 + x + 2 * y) % 16);
+            for (int x = 0; x < 256; ++x)
+                grid(x, y) = static_cast<std::uint8_t>((x / 16 * 7 + y / 16 * 3 + x + 2 * y) % 16);
         RenderCells(0, 0, 15, 15);
         before = grid;
     }
@@ -73,10 +74,12 @@ TEST_F(CopyTest, PreviewAndPlacementAreCutOffAtTheRightAndBottomEdges) {
     pictureMouseMove(14 * 16 + 5, 15 * 16 + 5);
     EXPECT_EQ(sel(), (Selection{14, 15, 15, 15}));
     // The preview shows source cells 2..3 x 7 over cells 14..15 x 15, in the current block.
-    EXPECT_EQ(pixelOf(imageState().view, 14 * 16 + 8, 15 * 16 + 8), tellingColor(0, before(2 * 16 + 8, 7 * 16 + 8)));
-    EXPECT_EQ(pixelOf(imageState().view, 15 * 16 + 9, 15 * 16 + 4), tellingColor(0, before(3 * 16 + 9, 7 * 16 + 4)));
+    EXPECT_EQ(pixelOf(imageState().view, 14 * 16 + 8, 15 * 16 + 8),
+              tellingColor(0, before(2 * 16 + 8, 7 * 16 + 8)));
+    EXPECT_EQ(pixelOf(imageState().view, 15 * 16 + 9, 15 * 16 + 4),
+              tellingColor(0, before(3 * 16 + 9, 7 * 16 + 4)));
     EXPECT_EQ(pixelOf(imageState().view, 14 * 16, 15 * 16), kBlack);  // frame on top
-    EXPECT_EQ(grid(), before);  // previewing changes no index
+    EXPECT_EQ(grid(), before);                                        // previewing changes no index
 
     pictureMouseDown(MouseButton::Left, 14 * 16 + 5, 15 * 16 + 5);
     pictureMouseUp(MouseButton::Left);

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "canvas/canvas_support.h"
 #include "canvas/palette_block.h"
 #include "canvas/selection.h"
-#include "canvas/canvas_support.h"
 #include "support/test_support.h"
 
 using namespace nrbx::canvas;
@@ -111,7 +111,8 @@ TEST_F(Rendering, BlockChangeRendersTheOrderedSelectionWhicheverCornerIsTheAncho
     for (int cy = 0; cy < 16; ++cy) {
         for (int cx = 0; cx < 16; ++cx) {
             const bool selected = cx >= 1 && cx <= 3 && cy >= 2 && cy <= 5;
-            EXPECT_EQ(pixelOf(imageState().backing, cx * 16 + 8, cy * 16 + 8), tellingColor(selected ? 5 : 0, 4))
+            EXPECT_EQ(pixelOf(imageState().backing, cx * 16 + 8, cy * 16 + 8),
+                      tellingColor(selected ? 5 : 0, 4))
                 << cx << "," << cy;
         }
     }

@@ -11,7 +11,7 @@ using namespace nrbx::testing;
 namespace {
 
 class SelectionTest : public CoreTest {
-protected:
+  protected:
     const Selection& sel() const { return selectionState().selection; }
     const Image24& view() const { return imageState().view; }
 

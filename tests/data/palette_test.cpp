@@ -13,7 +13,7 @@ using nrbx::testing::writeBytes;
 namespace {
 
 class PaletteLoad : public nrbx::testing::CoreTest {
-protected:
+  protected:
     void load(const std::vector<std::uint8_t>& bytes) {
         writeBytes(file("p.pal"), bytes);
         nrbx::data::ReadPaletteFile(file("p.pal"));

@@ -16,7 +16,7 @@ using nrbx::testing::writeBytes;
 namespace {
 
 class PatternLoad : public nrbx::testing::CoreTest {
-protected:
+  protected:
     void load(const std::vector<std::uint8_t>& bytes) {
         writeBytes(file("p.pcg"), bytes);
         ReadPatternFile(file("p.pcg"));
@@ -65,9 +65,9 @@ TEST_F(PatternLoad, EmptyFileReadsNothingAndDecodesTheUnchangedBuffer) {
 TEST_F(PatternLoad, ShortFileKeepsTailOfEarlierFile) {
     load(std::vector<std::uint8_t>(32768, 0x33));
     load(std::vector<std::uint8_t>(128, 0x44));
-    EXPECT_EQ(at(0, 0), 4);    // sprite 0 from the new file
+    EXPECT_EQ(at(0, 0), 4);  // sprite 0 from the new file
     EXPECT_EQ(at(15, 15), 4);
-    EXPECT_EQ(at(16, 0), 3);   // sprite 1 and on from the earlier one
+    EXPECT_EQ(at(16, 0), 3);  // sprite 1 and on from the earlier one
     EXPECT_EQ(at(255, 255), 3);
 }
 

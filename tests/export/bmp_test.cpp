@@ -24,7 +24,7 @@ using nrbx::canvas::RenderCells;
 namespace {
 
 class BmpExport : public CoreTest {
-protected:
+  protected:
     void SetUp() override {
         CoreTest::SetUp();
         useTellingPalette();
@@ -94,7 +94,8 @@ TEST_F(BmpExport, TwentyFourBitRowsAreBottomUpCopiesOfTheBackingImage) {
 
 TEST_F(BmpExport, SixteenColourTableIsTheFixedPaletteInOrder) {
     const auto f = save(wholePictureExport(), 4);
-    EXPECT_EQ(std::vector<std::uint8_t>(f.begin() + 54, f.begin() + 62), (std::vector<std::uint8_t>{0, 0, 0, 0, 0, 0, 128, 0}));
+    EXPECT_EQ(std::vector<std::uint8_t>(f.begin() + 54, f.begin() + 62),
+              (std::vector<std::uint8_t>{0, 0, 0, 0, 0, 0, 128, 0}));
     const auto& table = sixteenColorPalette();
     for (int i = 0; i < 16; ++i) {
         EXPECT_EQ(f[54 + 4 * i], table[i].blue);
@@ -232,9 +233,9 @@ TEST_F(BmpExport, PillowReadsBackTheExpectedPixelsAtEveryDepth) {
             }
         }
         rgb.close();
-        const std::string cmd = std::string(NRBX_PYTHON) + " '" + script.string() + "' '" + bmp.string() + "' '" +
-                                file("expected.rgb").string() + "' " + std::to_string(image.width) + " " +
-                                std::to_string(image.height);
+        const std::string cmd = std::string(NRBX_PYTHON) + " '" + script.string() + "' '" + bmp.string() +
+                                "' '" + file("expected.rgb").string() + "' " + std::to_string(image.width) +
+                                " " + std::to_string(image.height);
         EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
     }
 }

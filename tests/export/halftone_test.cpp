@@ -47,7 +47,8 @@ TEST(NearestColour, ManyDistinctColoursStillMatchCorrectly) {
             int best = 0, bestD = 1 << 30;
             for (int i = 0; i < 16; ++i) {
                 const auto& t = sixteenColorPalette()[i];
-                const int d = (t.red - r) * (t.red - r) + (t.green - g) * (t.green - g) + (t.blue - 30) * (t.blue - 30);
+                const int d =
+                    (t.red - r) * (t.red - r) + (t.green - g) * (t.green - g) + (t.blue - 30) * (t.blue - 30);
                 if (d < bestD) bestD = d, best = i;
             }
             ASSERT_EQ(sixteen(c), best) << r << "," << g;

@@ -40,7 +40,9 @@ std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t o) {
     return le16(b, o) | static_cast<std::uint32_t>(le16(b, o + 2)) << 16;
 }
 
-bool runningAsRoot() { return ::geteuid() == 0; }
+bool runningAsRoot() {
+    return ::geteuid() == 0;
+}
 
 void CoreTest::SetUp() {
     resetCore();
@@ -53,7 +55,8 @@ void CoreTest::SetUp() {
 
 void CoreTest::TearDown() {
     std::error_code ec;
-    std::filesystem::permissions(m_dir, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    std::filesystem::permissions(m_dir, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                 ec);
     std::filesystem::remove_all(m_dir, ec);
     resetCore();
 }

@@ -23,13 +23,13 @@ bool runningAsRoot();
 
 // A fresh core state and an empty scratch folder, removed after the test.
 class CoreTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
     std::filesystem::path file(const std::string& name) const { return m_dir / name; }
     const std::filesystem::path& dir() const { return m_dir; }
 
-private:
+  private:
     std::filesystem::path m_dir;
 };
 

@@ -44,8 +44,8 @@ class ConverterMatchTest : public QObject {
             const QString fromConverter = dir.filePath("cli" + bpp + ".bmp");
             QProcess cli;
             cli.start(QStringLiteral(NRBX_EXPORT_BINARY),
-                      {pcg, "-p", pal, "--cells", "0,0:15,15=0", "--cells", "6,4:2,1=2", "-s", "6,4:2,1", "-d", bpp,
-                       "-o", fromConverter});
+                      {pcg, "-p", pal, "--cells", "0,0:15,15=0", "--cells", "6,4:2,1=2", "-s", "6,4:2,1",
+                       "-d", bpp, "-o", fromConverter});
             QVERIFY(cli.waitForFinished(30000));
             QCOMPARE(cli.exitCode(), 0);
 
