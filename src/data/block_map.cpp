@@ -1,0 +1,47 @@
+#include "data/block_map.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/failure.h"
+#include "platform/file.h"
+
+namespace nrbx::data {
+
+namespace {
+
+platform::Failure notABlockMap(const std::string& name, const std::string& why) {
+    return platform::Failure(platform::FailureKind::Other, "block map " + name + ": " + why);
+}
+
+}  // namespace
+
+BlockMap parseBlockMap(std::span<const std::uint8_t> content, const std::string& name) {
+    if (content.size() != kBlockMapBytes)
+        throw notABlockMap(name, std::to_string(content.size()) + " bytes instead of 256, one per sprite");
+    BlockMap map;
+    for (std::size_t n = 0; n < kBlockMapBytes; ++n) {
+        if (content[n] > 15) {
+            throw notABlockMap(name, "sprite " + std::to_string(n) + " has block " +
+                                         std::to_string(content[n]) + "; blocks are 0..15");
+        }
+        map[n] = content[n];
+    }
+    return map;
+}
+
+BlockMap readBlockMapFile(const std::string& path) {
+    platform::InputFile file(path);
+    // One byte more than a block map, so a longer file is told apart without reading it all.
+    std::vector<std::uint8_t> content(std::min<std::uint64_t>(file.size(), kBlockMapBytes + 1));
+    file.readExact(content.data(), content.size());
+    return parseBlockMap(content, path);
+}
+
+void writeBlockMapFile(const BlockMap& map, const std::string& path) {
+    platform::AtomicOutputFile file(path);
+    file.write(map.data(), map.size());
+    file.commit();
+}
+
+}  // namespace nrbx::data
