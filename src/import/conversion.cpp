@@ -104,10 +104,42 @@ class Cells {
     const ImportSettings& m_settings;
 };
 
-std::vector<Key> distinct(std::array<Key, 256> keys) {
-    std::sort(keys.begin(), keys.end());
-    return std::vector<Key>(keys.begin(), std::unique(keys.begin(), keys.end()));
-}
+// A value for each of the few keys one cell has, set and read in constant time; clear() starts afresh
+// without touching the 32769 slots.
+class KeyTable {
+  public:
+    KeyTable() : m_stamp(kTransparent + 1, 0), m_value(kTransparent + 1, 0) {}
+    void clear() {
+        if (++m_generation == 0) {
+            std::fill(m_stamp.begin(), m_stamp.end(), 0);
+            m_generation = 1;
+        }
+    }
+    bool has(Key k) const { return m_stamp[k] == m_generation; }
+    void set(Key k, std::uint8_t value) {
+        m_stamp[k] = m_generation;
+        m_value[k] = value;
+    }
+    std::uint8_t operator[](Key k) const { return m_value[k]; }
+
+    // The distinct keys, ascending (transparency last).
+    std::vector<Key> distinct(const std::array<Key, 256>& keys) {
+        clear();
+        std::vector<Key> found;
+        for (Key k : keys) {
+            if (has(k)) continue;
+            set(k, 0);
+            found.push_back(k);
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    }
+
+  private:
+    std::vector<std::uint16_t> m_stamp;
+    std::vector<std::uint8_t> m_value;
+    std::uint16_t m_generation = 0;
+};
 
 // --indexed sprite: the picture's indices are the pattern's, its table the palette.
 void importIndices(const Picture& picture, const Cells& cells, const ImportSettings& settings,
@@ -165,11 +197,12 @@ void importByPalette(const Cells& cells, const ImportSettings& settings, ImportR
     for (int k = 0; k < data::kPaletteEntries; ++k)
         blocks[k / 16].keys[k % 16] = keyOfWord(result.palette.word(k));
     std::set<std::pair<int, Key>> noted;
+    KeyTable table;
 
     for (int py = 0; py < cells.rows(); ++py) {
         for (int px = 0; px < cells.columns(); ++px) {
             const std::array<Key, 256> keys = cells.keys(px, py);
-            std::vector<Key> colors = distinct(keys);
+            std::vector<Key> colors = table.distinct(keys);
             if (!colors.empty() && colors.back() == kTransparent) colors.pop_back();
             const auto holdsAll = [&](int b) {
                 return std::all_of(colors.begin(), colors.end(),
@@ -214,8 +247,11 @@ void importByPalette(const Cells& cells, const ImportSettings& settings, ImportR
             }
 
             const PaletteBlock& chosen = blocks[block];
+            table.clear();
+            table.set(kTransparent, 0);
             for (Key k : colors) {
                 const int i = chosen.find(k);
+                table.set(k, std::uint8_t(i >= 0 ? i : chosen.nearest(k)));
                 if (i < 0 && !settings.nearest) {
                     throw cannotImport(cells.name(px, py) + ": colour " + cells.colorOf(px, py, k) +
                                        " is not in palette block " + std::to_string(block));
@@ -229,11 +265,7 @@ void importByPalette(const Cells& cells, const ImportSettings& settings, ImportR
                 }
             }
             CellIndices cell;
-            for (int i = 0; i < 256; ++i) {
-                const Key k = keys[i];
-                const int exact = k == kTransparent ? 0 : chosen.find(k);
-                cell[i] = std::uint8_t(exact >= 0 ? exact : chosen.nearest(k));
-            }
+            for (int i = 0; i < 256; ++i) cell[i] = table[keys[i]];
             encodeCell(result.pattern, cells.spriteX(px), cells.spriteY(py), cell);
             result.blockMap[cells.sprite(px, py)] = std::uint8_t(block);
         }
@@ -245,11 +277,12 @@ void importBuildingPalette(const Cells& cells, ImportResult& result) {
     const int count = cells.columns() * cells.rows();
     std::vector<std::array<Key, 256>> keys(count);
     std::vector<std::vector<Key>> sets(count);
+    KeyTable table;
     for (int py = 0; py < cells.rows(); ++py) {
         for (int px = 0; px < cells.columns(); ++px) {
             const int c = py * cells.columns() + px;
             keys[c] = cells.keys(px, py);
-            sets[c] = distinct(keys[c]);
+            sets[c] = table.distinct(keys[c]);
             if (sets[c].size() > 16) {
                 const bool clear = sets[c].back() == kTransparent;
                 throw cannotImport(cells.name(px, py) + " has " + std::to_string(sets[c].size()) +
@@ -316,8 +349,10 @@ void importBuildingPalette(const Cells& cells, ImportResult& result) {
             while (!std::all_of(sets[c].begin(), sets[c].end(),
                                 [&](Key k) { return blocks[block].find(k) >= 0; }))
                 ++block;
+            table.clear();
+            for (Key k : sets[c]) table.set(k, std::uint8_t(blocks[block].find(k)));
             CellIndices cell;
-            for (int i = 0; i < 256; ++i) cell[i] = std::uint8_t(blocks[block].find(keys[c][i]));
+            for (int i = 0; i < 256; ++i) cell[i] = table[keys[c][i]];
             encodeCell(result.pattern, cells.spriteX(px), cells.spriteY(py), cell);
             result.blockMap[cells.sprite(px, py)] = std::uint8_t(block);
         }
