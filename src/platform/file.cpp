@@ -39,12 +39,14 @@ void resetFileFaults() {
 InputFile::InputFile(const std::string& path) {
     // O_NONBLOCK keeps a FIFO without a writer from hanging the program; it is refused just below.
     m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (m_fd < 0) throw fileOpenFailure(path);
+    if (m_fd < 0) throw fileOpenFailure(path, errno);
     struct stat st {};
-    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int error = ::fstat(m_fd, &st) != 0 ? errno : 0;
+    if (error != 0 || !S_ISREG(st.st_mode)) {
         ::close(m_fd);
         m_fd = -1;
-        throw fileOpenFailure(path);
+        if (error != 0) throw fileOpenFailure(path, error);
+        throw fileOpenFailure(path, S_ISDIR(st.st_mode) ? systemReason(EISDIR) : "not a regular file");
     }
 }
 
@@ -63,13 +65,15 @@ void InputFile::readExact(void* buffer, std::size_t n) {
     auto* out = static_cast<unsigned char*>(buffer);
     const std::size_t wanted = takeBudget(g_faults.readBudget, n);
     std::size_t done = 0;
+    int error = 0;
     while (done < wanted) {
         const ssize_t got = ::read(m_fd, out + done, wanted - done);
         if (got < 0 && errno == EINTR) continue;
+        if (got < 0) error = errno;
         if (got <= 0) break;
         done += static_cast<std::size_t>(got);
     }
-    if (done < n) throw streamReadFailure();
+    if (done < n) throw streamReadFailure(error);
 }
 
 namespace {
@@ -98,8 +102,8 @@ AtomicOutputFile::AtomicOutputFile(const std::string& path) : m_path(path), m_ta
     struct stat st {};
     if (::stat(m_targetPath.c_str(), &st) == 0) {
         // An existing file the user may not write stays as it is, as a direct overwrite would.
-        if (!S_ISREG(st.st_mode) || ::access(m_targetPath.c_str(), W_OK) != 0)
-            throw fileCreateFailure(m_path);
+        if (!S_ISREG(st.st_mode)) throw fileCreateFailure(m_path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        if (::access(m_targetPath.c_str(), W_OK) != 0) throw fileCreateFailure(m_path, errno);
         mode = st.st_mode & 07777;
     }
     std::string dir = ExtractDirectory(m_targetPath, posixFlavour());
@@ -109,11 +113,12 @@ AtomicOutputFile::AtomicOutputFile(const std::string& path) : m_path(path), m_ta
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     m_fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (m_fd < 0) throw fileCreateFailure(m_path);
+    if (m_fd < 0) throw fileCreateFailure(m_path, errno);
     m_tempPath = name.data();
     if (::fchmod(m_fd, mode) != 0) {
+        const int error = errno;
         discard();
-        throw fileCreateFailure(m_path);
+        throw fileCreateFailure(m_path, error);
     }
 }
 
@@ -132,27 +137,32 @@ void AtomicOutputFile::write(const void* data, std::size_t n) {
     const auto* in = static_cast<const unsigned char*>(data);
     const std::size_t allowed = takeBudget(g_faults.writeBudget, n);
     std::size_t done = 0;
+    int error = allowed < n ? ENOSPC : 0;  // the fault seam stands for a full disk
     while (done < allowed) {
         const ssize_t put = ::write(m_fd, in + done, allowed - done);
         if (put < 0 && errno == EINTR) continue;
+        if (put < 0) error = errno;
         if (put <= 0) break;
         done += static_cast<std::size_t>(put);
     }
-    if (done < n) throw streamWriteFailure();
+    if (done < n) throw streamWriteFailure(error);
 }
 
 void AtomicOutputFile::commit() {
     // The data must be on disk before the name moves, or a crash could leave an empty file behind.
     const bool synced = ::fsync(m_fd) == 0;
+    int error = synced ? 0 : errno;
     const bool closed = ::close(m_fd) == 0;
+    if (!closed && error == 0) error = errno;
     m_fd = -1;
     if (!synced || !closed) {
         discard();
-        throw streamWriteFailure();
+        throw streamWriteFailure(error);
     }
     if (::rename(m_tempPath.c_str(), m_targetPath.c_str()) != 0) {
+        error = errno;
         discard();
-        throw fileCreateFailure(m_path);
+        throw fileCreateFailure(m_path, error);
     }
     m_tempPath.clear();
 }

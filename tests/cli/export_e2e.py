@@ -228,7 +228,15 @@ class Rendering(Base):
         # In the window a short file keeps the tail of the one before; every input here starts afresh.
         short = self.write("short.pcg", self.pattern_bytes[:128])
         short_pal = self.write("short.pal", bytes([0x07, 0xC0]) * 4)
-        self.convert(self.pcg, short, "-p", short_pal, "-O", self.path(""))
+        result = run(self.pcg, short, "-p", short_pal, "-O", self.path(""))
+        self.assertEqual(result.returncode, 0, result.stderr)
+        # Converted as the window loads them, with a warning for each input of another size.
+        self.assertEqual(result.stderr,
+                         f"nrbx-export: warning: palette file '{short_pal}' has 8 bytes, not 512; the rest is "
+                         "taken as zeros\n"
+                         f"nrbx-export: warning: pattern file '{short}' has 128 bytes, not 32768; the rest is "
+                         "taken as zeros\n")
+        self.convert(self.pcg, short, "-p", short_pal, "-O", self.path(""), "--quiet")
         _, _, _, rgb, _, _ = read_picture(self.path("short.bmp"))
         table = decode_palette(bytes([0x07, 0xC0]) * 4)
         self.assertEqual(rgb, expected_rgb(decode_pattern(self.pattern_bytes[:128]), table, block_map(0)))
@@ -292,7 +300,7 @@ class Depths(Base):
         self.assertEqual(read_picture(self.path("looks.bmp"))[0], "PNG")
         self.convert(self.pcg, "-o", self.path("UPPER.PNG"))
         self.assertEqual(read_picture(self.path("UPPER.PNG"))[0], "PNG")
-        self.convert(self.pcg, "-o", self.path("other.dat"))
+        self.convert(self.pcg, "-f", "bmp", "-o", self.path("other.dat"))
         self.assertEqual(read_picture(self.path("other.dat"))[0], "BMP")
         self.convert(self.pcg, "-f", "bmp", "-o", self.path("looks.png"))
         self.assertEqual(read_picture(self.path("looks.png"))[0], "BMP")
@@ -308,7 +316,7 @@ class Batch(Base):
         missing = self.path("missing.pcg")
         result = run(self.pcg, missing, other, "-O", out, "-d", "8", "-f", "png")
         self.assertEqual(result.returncode, 1)
-        self.assertEqual(result.stderr, f"nrbx-export: ファイル {missing} は開けません.\n")
+        self.assertEqual(result.stderr, f"nrbx-export: ファイル {missing} は開けません. (No such file or directory)\n")
         self.assertEqual(sorted(os.listdir(out)), ["other.png", "rand.png"])
         self.assertEqual(read_picture(os.path.join(out, "rand.png"))[2], (256, 256))
 
@@ -331,14 +339,14 @@ class Batch(Base):
         target = self.path("no/such/dir/x.bmp")
         result = run(self.pcg, "-o", target)
         self.assertEqual(result.returncode, 1)
-        self.assertEqual(result.stderr, f"nrbx-export: ファイル {target} を作成できません.\n")
+        self.assertEqual(result.stderr, f"nrbx-export: ファイル {target} を作成できません. (No such file or directory)\n")
 
     def test_missing_palette_is_reported_once(self):
         other = self.write("b.pcg", self.pattern_bytes)
         pal = self.path("none.pal")
         result = run(self.pcg, other, "-p", pal)
         self.assertEqual(result.returncode, 1)
-        self.assertEqual(result.stderr, f"nrbx-export: ファイル {pal} は開けません.\n")
+        self.assertEqual(result.stderr, f"nrbx-export: ファイル {pal} は開けません. (No such file or directory)\n")
         self.assertFalse(os.path.exists(self.path("rand.bmp")))
 
     def test_an_existing_output_is_replaced_whole(self):

@@ -4,7 +4,6 @@
 
 #include <sstream>
 
-using nrbx::cli::Job;
 using nrbx::cli::Progress;
 
 namespace {
@@ -12,9 +11,9 @@ namespace {
 std::string runBatch(std::size_t total, bool terminal, bool verbose, bool failSecond = false) {
     std::ostringstream err;
     {
-        Progress progress(err, total, terminal, verbose);
+        Progress progress(err, "nrbx-export", total, terminal, verbose);
         for (std::size_t i = 0; i < total; ++i) {
-            progress.starting(i, Job{"in" + std::to_string(i) + ".pcg", "out" + std::to_string(i) + ".bmp"});
+            progress.starting(i, "in" + std::to_string(i) + ".pcg", "out" + std::to_string(i) + ".bmp");
             if (failSecond && i == 1) progress.failed("boom.");
         }
         progress.finish();
