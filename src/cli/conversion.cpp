@@ -48,7 +48,8 @@ void write(const exporting::ExportImage& image, Format format, const std::string
 }  // namespace
 
 void convertFile(const Options& options, const Job& job, const std::vector<std::uint8_t>& pattern,
-                 const std::optional<std::vector<std::uint8_t>>& palette) {
+                 const std::optional<std::vector<std::uint8_t>>& palette,
+                 const std::optional<data::BlockMap>& blockMap) {
     // The state the window starts with, so inputs of a batch cannot leak into each other (a short
     // pattern file would otherwise keep the tail of the one before).
     canvas::resetPictureToStartUp();
@@ -62,6 +63,14 @@ void convertFile(const Options& options, const Job& job, const std::vector<std::
         data::UnpackPaletteWords();
         data::BuildPaletteColors();
         canvas::RenderCells(0, 0, kLastCell, kLastCell);
+    }
+    if (blockMap) {
+        for (int n = 0; n < data::kCellsPerSide * data::kCellsPerSide; ++n) {
+            const int cx = n % data::kCellsPerSide, cy = n / data::kCellsPerSide;
+            canvas::imageState().paletteBlock = (*blockMap)[n];
+            canvas::RenderCells(cx, cy, cx, cy);
+        }
+        canvas::imageState().paletteBlock = options.block;
     }
     for (const auto& c : options.cells) {
         canvas::selectionState().selection =

@@ -17,8 +17,11 @@ platform::Failure notABlockMap(const std::string& name, const std::string& why) 
 }  // namespace
 
 BlockMap parseBlockMap(std::span<const std::uint8_t> content, const std::string& name) {
-    if (content.size() != kBlockMapBytes)
-        throw notABlockMap(name, std::to_string(content.size()) + " bytes instead of 256, one per sprite");
+    if (content.size() != kBlockMapBytes) {
+        const std::string size =
+            content.size() > kBlockMapBytes ? "more than 256" : std::to_string(content.size());
+        throw notABlockMap(name, size + " bytes instead of 256, one per sprite");
+    }
     BlockMap map;
     for (std::size_t n = 0; n < kBlockMapBytes; ++n) {
         if (content[n] > 15) {
@@ -32,7 +35,6 @@ BlockMap parseBlockMap(std::span<const std::uint8_t> content, const std::string&
 
 BlockMap readBlockMapFile(const std::string& path) {
     platform::InputFile file(path);
-    // One byte more than a block map, so a longer file is told apart without reading it all.
     std::vector<std::uint8_t> content(std::min<std::uint64_t>(file.size(), kBlockMapBytes + 1));
     file.readExact(content.data(), content.size());
     return parseBlockMap(content, path);

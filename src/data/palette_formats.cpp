@@ -11,9 +11,6 @@ namespace nrbx::data {
 
 namespace {
 
-// Far above any real text palette (256 short lines), and small enough to read whole.
-constexpr std::uint64_t kMaxTextPaletteBytes = 1 << 20;
-
 platform::Failure malformed(std::string_view name, int line, const std::string& why) {
     std::string message = "palette " + std::string(name);
     if (line > 0) message += ", line " + std::to_string(line);
@@ -138,14 +135,17 @@ PaletteFile parsePalette(std::span<const std::uint8_t> content, std::string_view
     return palette;
 }
 
+platform::Failure paletteTooLarge(std::string_view name) {
+    return malformed(name, 0, "larger than 1 MiB");
+}
+
 PaletteFile readPaletteFile(const std::string& path) {
     platform::InputFile file(path);
     const std::uint64_t size = file.size();
     std::vector<std::uint8_t> content(std::min<std::uint64_t>(size, kMaxTextPaletteBytes));
     file.readExact(content.data(), content.size());
     PaletteFile palette = parsePalette(content, path);
-    if (palette.format != PaletteFormat::Binary && size > kMaxTextPaletteBytes)
-        throw malformed(path, 0, "larger than 1 MiB");
+    if (palette.format != PaletteFormat::Binary && size > kMaxTextPaletteBytes) throw paletteTooLarge(path);
     return palette;
 }
 

@@ -8,10 +8,14 @@
 #include <string_view>
 
 #include "data/palette.h"
+#include "platform/failure.h"
 
 namespace nrbx::data {
 
 enum class PaletteFormat { Binary, Gimp, Jasc };
+
+// Far above any real text palette (256 short lines), and small enough to read whole.
+constexpr std::uint64_t kMaxTextPaletteBytes = 1 << 20;
 
 const char* toString(PaletteFormat format);
 
@@ -33,6 +37,8 @@ std::uint16_t wordFromColor(Rgb color);
 // them stay black. Raises a failure naming the file and the line for anything malformed.
 PaletteFile parsePalette(std::span<const std::uint8_t> content, std::string_view name);
 PaletteFile readPaletteFile(const std::string& path);
+// The failure for a text palette larger than kMaxTextPaletteBytes.
+platform::Failure paletteTooLarge(std::string_view name);
 
 // The palette table in the given format. Text formats give each component as the window shows it
 // (five bits times 8), which reads back to the same words with bit 0 clear.

@@ -9,10 +9,6 @@ namespace nrbx::importing {
 
 namespace {
 
-// A 256 x 256 picture is 192 KiB as a 24-bit BMP; a PNG may carry large extra chunks, but nothing a
-// sprite picture needs comes near this.
-constexpr std::uint64_t kMaxPictureFileBytes = 16 << 20;
-
 bool startsWith(std::span<const std::uint8_t> content, std::string_view prefix) {
     return content.size() >= prefix.size() &&
            std::equal(prefix.begin(), prefix.end(), content.begin(),
@@ -46,6 +42,12 @@ Picture decodePicture(std::span<const std::uint8_t> content, const std::string& 
     if (startsWith(content, "\x89PNG")) return decodePng(content, name);
     if (startsWith(content, "BM")) return decodeBmp(content, name);
     throw platform::Failure(platform::FailureKind::Other, "picture " + name + " is neither PNG nor BMP");
+}
+
+platform::Failure pictureTooLarge(const std::string& name) {
+    return platform::Failure(
+        platform::FailureKind::Other,
+        "picture " + name + " is larger than 16 MiB, far more than 256 x 256 pixels need");
 }
 
 Picture readPictureFile(const std::string& path) {

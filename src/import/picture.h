@@ -7,11 +7,15 @@
 #include <vector>
 
 #include "data/palette.h"
+#include "platform/failure.h"
 
 namespace nrbx::importing {
 
 // Pictures larger than the whole sprite picture are refused before their pixels are decoded.
 constexpr int kMaxPictureSide = 256;
+// A 256 x 256 picture is 192 KiB as a 24-bit BMP; a PNG may carry large extra chunks, but nothing a
+// sprite picture needs comes near this.
+constexpr std::uint64_t kMaxPictureFileBytes = 16 << 20;
 
 struct Picture {
     int width = 0;
@@ -33,6 +37,8 @@ Picture decodeBmp(std::span<const std::uint8_t> content, const std::string& name
 // PNG or BMP, told apart by the signature.
 Picture decodePicture(std::span<const std::uint8_t> content, const std::string& name);
 Picture readPictureFile(const std::string& path);
+// The failure for a file larger than kMaxPictureFileBytes.
+platform::Failure pictureTooLarge(const std::string& name);
 
 // Fills rgba from indices and table (alpha 255 unless `alpha` gives one per table entry); refuses an
 // index the table does not have.
