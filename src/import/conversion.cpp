@@ -216,12 +216,18 @@ void importByPalette(const Cells& cells, const ImportSettings& settings, ImportR
                     if (holdsAll(b)) block = b;
             }
             if (block < 0 && settings.nearest) {
-                // The block whose nearest colours are closest to the cell's, pixel by pixel.
+                // The block whose nearest colours are closest to the cell's, each weighed by its pixels.
+                table.clear();
+                for (std::size_t i = 0; i < colors.size(); ++i) table.set(colors[i], std::uint8_t(i));
+                std::vector<long> pixels(colors.size());
+                for (Key k : keys)
+                    if (k != kTransparent) ++pixels[table[k]];
                 long bestError = -1;
                 for (int b = 0; b < 16; ++b) {
                     long error = 0;
-                    for (Key k : keys)
-                        if (k != kTransparent) error += distance(blocks[b].keys[blocks[b].nearest(k)], k);
+                    for (std::size_t i = 0; i < colors.size(); ++i)
+                        error +=
+                            pixels[i] * distance(blocks[b].keys[blocks[b].nearest(colors[i])], colors[i]);
                     if (bestError < 0 || error < bestError) bestError = error, block = b;
                 }
             }

@@ -165,6 +165,12 @@ TEST(ImportPalette, CellsTakeTheFirstBlockHoldingTheirColoursOrTheMappedOne) {
     EXPECT_EQ(
         failureOf(apart, settings),
         "cell 0,0: no palette block holds all of its colours; block 0, which holds the most, lacks #0700F0");
+    // With --nearest: the block closest to both halves (block 8: colours 8..23, off by 7 either way).
+    settings.nearest = true;
+    result = importPicture(apart, settings, PatternBytes{}, "p.png");
+    EXPECT_EQ(result.blockMap[0], 8);
+    EXPECT_EQ(indexAt(result.pattern, 0, 0), 0);
+    EXPECT_EQ(indexAt(result.pattern, 15, 0), 15);
 }
 
 TEST(ImportIndexed, IndicesKeepTheirBlocksAndCellsMayNotMixThem) {
