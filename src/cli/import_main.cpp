@@ -43,8 +43,13 @@ std::string checkFiles(const cli::ImportOptions& o) {
     if (o.palette) check.addInput(*o.palette, "the palette file '" + *o.palette + "'");
     if (o.blocks) check.addInput(*o.blocks, "the block map '" + *o.blocks + "'");
     if (o.base) check.addInput(*o.base, "the base pattern '" + *o.base + "'");
-    for (const auto& output : outputs)
-        if (std::string error = check.addOutput(output, o.picture); !error.empty()) return error;
+    // Each output is named by its option: all of them come from the one picture.
+    const std::pair<const std::optional<std::string>*, const char*> named[] = {
+        {&o.output, "--output"}, {&o.paletteOut, "--palette-out"}, {&o.blockMapOut, "--block-map"}};
+    for (const auto& [output, option] : named) {
+        if (!*output) continue;
+        if (std::string error = check.addOutput(**output, option); !error.empty()) return error;
+    }
     if (!o.force) {
         for (const auto& output : outputs) {
             std::error_code ec;

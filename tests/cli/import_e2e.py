@@ -277,6 +277,7 @@ class Failures(Base):
         self.refuse(2, "invalid value '16,0' for --at", picture, "--at", "16,0")
         self.refuse(2, "one picture at a time", picture, picture)
         self.refuse(2, "would replace the picture", picture, "--block-map", picture)
+        self.refuse(2, "'--output' and '--palette-out' would both be written to", picture, "-P", self.path("out.pcg"))
         result = self.run_tool(IMPORT, picture)
         self.assertEqual((result.returncode, result.stderr),
                          (2, "nrbx-import: no output given (-o, -P or --block-map) (see nrbx-import --help)\n"))
