@@ -1,7 +1,6 @@
 // nrbx-import: a PNG or BMP picture back into sprite-pattern file, palette file and block map.
 
 #include <exception>
-#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -43,20 +42,13 @@ std::string checkFiles(const cli::ImportOptions& o) {
     if (o.palette) check.addInput(*o.palette, "the palette file '" + *o.palette + "'");
     if (o.blocks) check.addInput(*o.blocks, "the block map '" + *o.blocks + "'");
     if (o.base) check.addInput(*o.base, "the base pattern '" + *o.base + "'");
+    if (!o.force) check.refuseExisting();
     // Each output is named by its option: all of them come from the one picture.
     const std::pair<const std::optional<std::string>*, const char*> named[] = {
         {&o.output, "--output"}, {&o.paletteOut, "--palette-out"}, {&o.blockMapOut, "--block-map"}};
     for (const auto& [output, option] : named) {
         if (!*output) continue;
         if (std::string error = check.addOutput(**output, option); !error.empty()) return error;
-    }
-    if (!o.force) {
-        for (const auto& output : outputs) {
-            std::error_code ec;
-            if (!cli::isStandardStream(output) &&
-                std::filesystem::exists(std::filesystem::symlink_status(output, ec)))
-                return "output '" + output + "' exists; give --force to replace it";
-        }
     }
     return {};
 }

@@ -59,6 +59,8 @@ std::string OutputCheck::addOutput(const std::string& output, const std::string&
         if (const auto it = m_inputs.find(*id); it != m_inputs.end())
             return "output '" + output + "' would replace " + it->second;
     }
+    if (m_refuseExisting && platform::existingFileId(output))
+        return "output '" + output + "' exists; give --force to replace it";
     const Planned planned{output, source};
     const Planned* earlier = nullptr;
     if (const auto identity = platform::outputIdentity(output)) {

@@ -47,6 +47,9 @@ class OutputCheck {
     // source: the input the output is made from, named in a collision message. Returns the usage error
     // ("output 'X' would replace the input 'Y'", "'A' and 'B' would both be written to 'X'"), or "".
     std::string addOutput(const std::string& output, const std::string& source);
+    // From now on an output that already exists is refused too ("output 'X' exists; give --force to
+    // replace it"), for files people keep that are replaced only when asked.
+    void refuseExisting() { m_refuseExisting = true; }
 
   private:
     std::map<platform::FileId, std::string> m_inputs;
@@ -56,6 +59,7 @@ class OutputCheck {
     };
     std::map<platform::OutputIdentity, Planned> m_outputs;
     std::map<std::string, Planned> m_unresolved;  // outputs in a folder that does not exist, by text
+    bool m_refuseExisting = false;
 };
 
 }  // namespace nrbx::cli

@@ -101,11 +101,8 @@ Plan planJobs(const Options& options) {
     }
     if (options.paletteOut) {
         // A palette file is kept work, unlike a picture made from it: replaced only when asked.
+        if (!options.force) check.refuseExisting();
         plan.error = check.addOutput(*options.paletteOut, options.palette.value_or("the palette"));
-        std::error_code ec;
-        if (plan.error.empty() && !options.force && !isStandardStream(*options.paletteOut) &&
-            fs::exists(fs::symlink_status(*options.paletteOut, ec)))
-            plan.error = "palette output '" + *options.paletteOut + "' exists; give --force to replace it";
     }
     return plan;
 }

@@ -227,6 +227,9 @@ TEST_F(LayerFiles, OutputsCollideByWhatTheyReallyAre) {
     EXPECT_EQ(check.addOutput("-", "y"), "");  // standard output is checked by checkStandardStreams
     EXPECT_EQ(check.addOutput("gone/c.bmp", "x"), "");
     EXPECT_NE(check.addOutput("gone/./c.bmp", "y"), "");  // no folder to identify: compared as text
+    check.refuseExisting();
+    EXPECT_EQ(check.addOutput("d/alias.bmp", "w"), "output 'd/alias.bmp' exists; give --force to replace it");
+    EXPECT_EQ(check.addOutput("d/new.bmp", "w"), "");
     fs::current_path(cwd);
 
     const std::vector<std::string> twoIn = {"-", "-"}, oneIn = {"a"}, none = {};
