@@ -87,6 +87,11 @@ class RoundTrip(Base):
         self.ok(EXPORT, self.path("back.pcg"), "-p", self.path("back.pal"), "--block-map", self.path("back.map"),
                 "-d", "8", "--indexed", "sprite", "-f", "png", "-o", self.path("again.png"))
         self.assertEqual(self.read("again.png"), self.read("pic.png"))
+        # --cells come after the block map, which comes after -b.
+        self.ok(EXPORT, self.path("back.pcg"), "-p", self.path("back.pal"), "-b", "1", "--block-map", self.path("back.map"),
+                "--cells", "0,0:15,15=2", "-o", self.path("cells.png"))
+        self.ok(EXPORT, self.path("back.pcg"), "-p", self.path("back.pal"), "-b", "2", "-o", self.path("plain.png"))
+        self.assertEqual(self.read("cells.png"), self.read("plain.png"))
 
     def test_one_block_at_4_bits(self):
         pcg, pal = self.random_files()
