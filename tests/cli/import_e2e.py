@@ -84,7 +84,7 @@ class RoundTrip(Base):
         block_map = self.read("back.map")
         self.assertEqual((block_map[0], block_map[5 * 16 + 5], block_map[15 * 16 + 12], block_map[255]), (3, 12, 6, 15))
         # The block map replaces -b and --cells: the same picture again.
-        self.ok(EXPORT, self.path("back.pcg"), "-p", self.path("back.pal"), "--block-map", self.path("back.map"),
+        self.ok(EXPORT, self.path("back.pcg"), "-p", self.path("back.pal"), "-b", "5", "--block-map", self.path("back.map"),
                 "-d", "8", "--indexed", "sprite", "-f", "png", "-o", self.path("again.png"))
         self.assertEqual(self.read("again.png"), self.read("pic.png"))
         # --cells come after the block map, which comes after -b.
