@@ -1,10 +1,6 @@
 #include "data/block_map.h"
 
-#include <algorithm>
-#include <vector>
-
 #include "platform/failure.h"
-#include "platform/file.h"
 
 namespace nrbx::data {
 
@@ -31,19 +27,6 @@ BlockMap parseBlockMap(std::span<const std::uint8_t> content, const std::string&
         map[n] = content[n];
     }
     return map;
-}
-
-BlockMap readBlockMapFile(const std::string& path) {
-    platform::InputFile file(path);
-    std::vector<std::uint8_t> content(std::min<std::uint64_t>(file.size(), kBlockMapBytes + 1));
-    file.readExact(content.data(), content.size());
-    return parseBlockMap(content, path);
-}
-
-void writeBlockMapFile(const BlockMap& map, const std::string& path) {
-    platform::AtomicOutputFile file(path);
-    file.write(map.data(), map.size());
-    file.commit();
 }
 
 }  // namespace nrbx::data

@@ -14,7 +14,5 @@ using BlockMap = std::array<std::uint8_t, kBlockMapBytes>;
 // Exactly 256 bytes, each below 16; anything else raises a failure naming the file. A caller reading a
 // file passes at most 257 bytes of it: more than 256 is all a message needs to know.
 BlockMap parseBlockMap(std::span<const std::uint8_t> content, const std::string& name);
-BlockMap readBlockMapFile(const std::string& path);
-void writeBlockMapFile(const BlockMap& map, const std::string& path);
 
 }  // namespace nrbx::data

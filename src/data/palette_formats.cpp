@@ -167,11 +167,4 @@ std::string formatPalette(const PaletteFile& palette, PaletteFormat format) {
     return text;
 }
 
-void writePaletteFile(const PaletteFile& palette, PaletteFormat format, const std::string& path) {
-    const std::string content = formatPalette(palette, format);
-    platform::AtomicOutputFile file(path);
-    file.write(content.data(), content.size());
-    file.commit();
-}
-
 }  // namespace nrbx::data

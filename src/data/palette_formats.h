@@ -43,6 +43,5 @@ platform::Failure paletteTooLarge(std::string_view name);
 // The palette table in the given format. Text formats give each component as the window shows it
 // (five bits times 8), which reads back to the same words with bit 0 clear.
 std::string formatPalette(const PaletteFile& palette, PaletteFormat format);
-void writePaletteFile(const PaletteFile& palette, PaletteFormat format, const std::string& path);
 
 }  // namespace nrbx::data

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "platform/failure.h"
-#include "platform/file.h"
 
 namespace nrbx::importing {
 
@@ -48,19 +47,6 @@ platform::Failure pictureTooLarge(const std::string& name) {
     return platform::Failure(
         platform::FailureKind::Other,
         "picture " + name + " is larger than 16 MiB, far more than 256 x 256 pixels need");
-}
-
-Picture readPictureFile(const std::string& path) {
-    platform::InputFile file(path);
-    const std::uint64_t size = file.size();
-    if (size > kMaxPictureFileBytes) {
-        throw platform::Failure(
-            platform::FailureKind::Other,
-            "picture " + path + " is larger than 16 MiB, far more than 256 x 256 pixels need");
-    }
-    std::vector<std::uint8_t> content(size);
-    file.readExact(content.data(), content.size());
-    return decodePicture(content, path);
 }
 
 }  // namespace nrbx::importing

@@ -36,7 +36,6 @@ Picture decodePng(std::span<const std::uint8_t> content, const std::string& name
 Picture decodeBmp(std::span<const std::uint8_t> content, const std::string& name);
 // PNG or BMP, told apart by the signature.
 Picture decodePicture(std::span<const std::uint8_t> content, const std::string& name);
-Picture readPictureFile(const std::string& path);
 // The failure for a file larger than kMaxPictureFileBytes.
 platform::Failure pictureTooLarge(const std::string& name);
 
