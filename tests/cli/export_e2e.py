@@ -8,6 +8,7 @@ the program, so a fault in the program's decoding or rendering shows up as a dif
 import os
 import pty
 import random
+import shlex
 import struct
 import subprocess
 import sys
@@ -482,7 +483,8 @@ class Streams(Base):
         self.convert(self.pcg, "-p", self.pal, "-f", "png", "-o", self.path("file.png"))
         reader = ("import io, sys; from PIL import Image; im = Image.open(io.BytesIO(sys.stdin.buffer.read())); "
                   "sys.stdout.write(im.format + ' ' + im.convert('RGB').tobytes().hex())")
-        shell = (f"cat {self.pcg} | {BINARY} - -p {self.pal} -f png -o - | {sys.executable} -c \"{reader}\"")
+        q = shlex.quote
+        shell = f"cat {q(self.pcg)} | {q(BINARY)} - -p {q(self.pal)} -f png -o - | {q(sys.executable)} -c {q(reader)}"
         piped = subprocess.run(shell, shell=True, capture_output=True, text=True, timeout=60)
         self.assertEqual(piped.stderr, "")
         fmt, pixels = piped.stdout.split()

@@ -42,3 +42,12 @@ TEST(Progress, VerboseGivesOneLinePerFileAnywhere) {
     EXPECT_EQ(runBatch(2, true, true), expected);
     EXPECT_EQ(runBatch(1, false, true), "[1/1] in0.pcg -> out0.bmp\n");
 }
+
+TEST(Progress, PathsAndMessagesStayOnOneLine) {
+    std::ostringstream err;
+    Progress progress(err, "nrbx-export", 2, true, false);
+    progress.starting(0, "a\033[2J\n.pcg", "x.bmp");
+    progress.failed("ファイル a\nb は開けません.");
+    progress.finish();
+    EXPECT_EQ(err.str(), "[1/2] a\\033[2J\\n.pcg\r\033[Knrbx-export: ファイル a\\nb は開けません.\n");
+}
