@@ -41,6 +41,7 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "the nrbx developers")
 set(CPACK_PACKAGE_CONTACT "the nrbx developers <nrbx@example.org>")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -59,3 +60,11 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "viewer and converter for sprite-pattern fi
  files without a display, and file managers show a pattern file's sprites
  as its thumbnail.")
 include(CPack)
+
+# The install checked end to end: into a DESTDIR, then the installed programs run from there.
+if(NRBX_GUI)
+  add_test(NAME install.destdir
+           COMMAND bash ${PROJECT_SOURCE_DIR}/tests/install/check_install.sh ${CMAKE_BINARY_DIR}
+                   ${CMAKE_INSTALL_PREFIX} ${PROJECT_SOURCE_DIR}/samples)
+  set_tests_properties(install.destdir PROPERTIES TIMEOUT 120)
+endif()
