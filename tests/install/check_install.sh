@@ -29,6 +29,7 @@ done
 echo "== validators"
 desktop-file-validate "$root/share/applications/$id.desktop"
 appstreamcli validate --no-net --pedantic "$root/share/metainfo/$id.metainfo.xml"
+appstreamcli validate-tree --no-net --pedantic "$root"  # the metainfo with its desktop entry and icons
 for page in "$root"/share/man/man1/*.1.gz; do
   out=$(zcat "$page" | groff -man -ww -z 2>&1) || fail "groff failed on $page"
   [ -z "$out" ] || fail "groff warns on $page: $out"
