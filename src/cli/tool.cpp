@@ -18,6 +18,20 @@ void appendOctal(std::string& out, unsigned char byte) {
     out += static_cast<char>('0' + (byte & 7));
 }
 
+// Length of the well-formed UTF-8 sequence at text[i], 0 when there is none (a stray or overlong byte).
+std::size_t utf8Length(std::string_view text, std::size_t i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t n = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+    if (n == 0 || lead > 0xF4 || i + n > text.size()) return 0;
+    for (std::size_t k = 1; k < n; ++k)
+        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
+    const auto second = static_cast<unsigned char>(text[i + 1]);
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
+        (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F))
+        return 0;  // overlong, a surrogate, or beyond U+10FFFF
+    return n;
+}
+
 }  // namespace
 
 std::string escapeControls(std::string_view text) {
@@ -50,16 +64,25 @@ std::string escapeControls(std::string_view text) {
             default:
                 break;
         }
-        if (c < 0x20 || c == 0x7F) {
-            appendOctal(out, c);
-        } else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
-            // U+0080..U+009F: terminals take some of them as escape sequences (CSI), as they do ESC.
-            appendOctal(out, c);
-            appendOctal(out, static_cast<unsigned char>(text[++i]));
-        } else {
-            out += static_cast<char>(c);
+        if (c < 0x80) {
+            if (c < 0x20 || c == 0x7F) {
+                appendOctal(out, c);
+            } else {
+                out += static_cast<char>(c);
+            }
+            continue;
         }
+        const std::size_t n = utf8Length(text, i);
+        // A byte outside a well-formed character, and U+0080..U+009F, can act as a control on a terminal
+        // (0x9B is CSI on some), as ESC does: all are shown as octal bytes.
+        if (n == 0 || (n == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) <= 0x9F)) {
+            const std::size_t bytes = n == 0 ? 1 : n;
+            for (std::size_t k = 0; k < bytes; ++k) appendOctal(out, static_cast<unsigned char>(text[i + k]));
+            i += bytes - 1;
+            continue;
+        }
+        out.append(text.substr(i, n));
+        i += n - 1;
     }
     return out;
 }

@@ -23,8 +23,9 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;  // some input could not be converted, or a file not written
 constexpr int kExitUsage = 2;   // the command line is wrong; nothing was written
 
-// The text with every control character written as ls writes it: "\n", "\t", "\033", "\177", and the
-// C1 controls of UTF-8 as their octal bytes. Everything else, multi-byte text included, is kept.
+// The text with every control character written as ls writes it: "\n", "\t", "\033", "\177"; the C1
+// controls (U+0080..U+009F) and bytes that are not well-formed UTF-8 as octal bytes ("\233"). Everything
+// else, multi-byte text included, is kept.
 std::string escapeControls(std::string_view text);
 
 // The failure as the command-line tools show it: the window's message with its full stop, then the

@@ -140,6 +140,11 @@ TEST(ToolMessages, OneLinePerMessageWithControlsEscaped) {
                              "2J"),
               "x\\302\\2332J");                           // U+009B, a one-byte CSI
     EXPECT_EQ(escapeControls("é\xc2\xa0"), "é\xc2\xa0");  // printable non-ASCII stays
+    // Stray, cut-off and overlong bytes are shown as bytes too; Latin-1 names stay readable that way.
+    EXPECT_EQ(escapeControls("a\x9b"
+                             "1m\xe3\x83"),
+              "a\\2331m\\343\\203");
+    EXPECT_EQ(escapeControls("\xc0\xaf\xe9t\xe9"), "\\300\\257\\351t\\351");
 
     std::ostringstream err;
     Tool tool("nrbx-tool", err, true, "xterm");
