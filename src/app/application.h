@@ -6,6 +6,10 @@
 
 class QTranslator;
 
+namespace nrbx::platform {
+class MissingQtTexts;
+}  // namespace nrbx::platform
+
 namespace nrbx::ui {
 class Tap_fm;
 class Tnrbx_form;
@@ -33,6 +37,7 @@ class Application {
 
   private:
     std::unique_ptr<QTranslator> m_qtTexts;
+    std::unique_ptr<platform::MissingQtTexts> m_missingQtTexts;
     std::unique_ptr<ui::Tnrbx_form> m_mainWindow;
     std::unique_ptr<ui::Tap_fm> m_aboutWindow;
 };

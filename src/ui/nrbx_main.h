@@ -10,6 +10,7 @@ class QAction;
 class QLabel;
 class QMenu;
 class QMenuBar;
+class QTimer;
 
 namespace nrbx::platform {
 class Bevel;
@@ -92,7 +93,7 @@ class Tnrbx_form : public QMainWindow {
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
-    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     // F1 while one of the menus is open asks the help viewer for context 0.
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -101,13 +102,21 @@ class Tnrbx_form : public QMainWindow {
     void createComponents();
     void createMenus();
     void connectHandlers();
-    void applySizeConstraints();
+    // The designed size of the whole window, menu bar included.
+    QSize designedSize() const;
+    // A fixed border that still maximises: any other size in the normal state is given back.
+    void keepDesignedSize();
+    // The designed position, moved in where the window would not fit on its screen.
+    void placeOnScreen();
     void setStatus(const QString& text);
     // The open dialog set up for one load command; false when cancelled.
     bool runOpenDialog(const QString& title, const QString& filter);
     // The save dialog step shared by both save commands: bits per pixel of the chosen type, or 0 when
     // nothing is to be written.
     int runSaveDialog(const QString& title);
+
+    QTimer* m_sizeCheck = nullptr;
+    bool m_placedWithFrame = false;
 };
 
 // The main window reference: set as soon as the window object exists, cleared when it goes.
