@@ -9,7 +9,8 @@ packages=(
   libpng-dev
   fonts-ipafont-gothic
   python3 python3-pil
-  xvfb xauth x11-utils imagemagick xdotool
+  xvfb xauth x11-utils imagemagick xdotool openbox wmctrl
+  libxcb1-dev shared-mime-info
 )
 missing=()
 for p in "${packages[@]}"; do
