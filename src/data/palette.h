@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace nrbx::data {
@@ -30,6 +31,8 @@ void resetPaletteState();
 
 // Reads min(size, 512) bytes into the start of the palette bytes. On any failure the bytes are as before.
 void ReadPaletteFile(const std::string& path);
+// The same from bytes read elsewhere (standard input): the first 512 of them, the rest kept.
+void LoadPaletteBytes(std::span<const std::uint8_t> bytes);
 void UnpackPaletteWords();
 void BuildPaletteColors();
 void SetDefaultPalette();

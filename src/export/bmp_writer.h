@@ -17,6 +17,9 @@ std::vector<std::uint8_t> bmpColorTable(const ExportImage& image);
 // Rows bottom-up, each padded to a multiple of 4 bytes; 4-bit pixels packed left pixel high.
 std::vector<std::uint8_t> bmpPixelData(const ExportImage& image);
 
+// The whole file in memory, byte for byte what WriteBmpFile writes (for a stream, where no file is).
+std::vector<std::uint8_t> encodeBmp(const ExportImage& image);
+
 // Writes the file as four writes (headers, colour table, pixels); an existing file of that name is
 // replaced only once the new one is complete.
 void WriteBmpFile(const ExportImage& image, const std::string& path);

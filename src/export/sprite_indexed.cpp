@@ -1,5 +1,6 @@
-#include "cli/sprite_export.h"
+#include "export/sprite_indexed.h"
 
+#include <algorithm>
 #include <string>
 
 #include "canvas/selection.h"
@@ -7,7 +8,7 @@
 #include "data/pattern.h"
 #include "platform/failure.h"
 
-namespace nrbx::cli {
+namespace nrbx::exporting {
 
 namespace {
 
@@ -22,7 +23,25 @@ std::string cellName(int cx, int cy) {
 
 }  // namespace
 
-exporting::ExportImage spriteIndexedExport(int x0, int y0, int x1, int y1, int bpp) {
+CellBlocks plannedCellBlocks(int block, std::span<const CellsBlock> changes) {
+    CellBlocks blocks;
+    for (auto& row : blocks) row.fill(block);
+    for (const auto& c : changes) {
+        for (int cy = c.cells.ymin; cy <= c.cells.ymax; ++cy)
+            for (int cx = c.cells.xmin; cx <= c.cells.xmax; ++cx) blocks[cy][cx] = c.block;
+    }
+    return blocks;
+}
+
+std::optional<std::pair<int, int>> firstMixedCell(const CellBlocks& blocks, const canvas::CellRect& cells) {
+    const int first = blocks[cells.ymin][cells.xmin];
+    for (int cy = cells.ymin; cy <= cells.ymax; ++cy)
+        for (int cx = cells.xmin; cx <= cells.xmax; ++cx)
+            if (blocks[cy][cx] != first) return std::pair{cx, cy};
+    return std::nullopt;
+}
+
+ExportImage spriteIndexedExport(int x0, int y0, int x1, int y1, int bpp) {
     if (bpp != 8 && bpp != 4) throw cannotIndex("depth " + std::to_string(bpp) + " is not 8 or 4");
     const auto [xmin, xmax] = canvas::OrderPair(canvas::ClampInt(x0, 0, 15), canvas::ClampInt(x1, 0, 15));
     const auto [ymin, ymax] = canvas::OrderPair(canvas::ClampInt(y0, 0, 15), canvas::ClampInt(y1, 0, 15));
@@ -43,7 +62,7 @@ exporting::ExportImage spriteIndexedExport(int x0, int y0, int x1, int y1, int b
 
     const auto& table = data::paletteState().table;
     const auto& grid = data::patternState().grid;
-    exporting::ExportImage image;
+    ExportImage image;
     image.width = (xmax - xmin + 1) * canvas::kCellSize;
     image.height = (ymax - ymin + 1) * canvas::kCellSize;
     image.bpp = bpp;
@@ -65,4 +84,4 @@ exporting::ExportImage spriteIndexedExport(int x0, int y0, int x1, int y1, int b
     return image;
 }
 
-}  // namespace nrbx::cli
+}  // namespace nrbx::exporting
