@@ -3,6 +3,7 @@
 #include <getopt.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 
 namespace nrbx::cli {
@@ -222,6 +223,37 @@ ParsedArguments parseOptions(std::span<const std::string> args, std::span<const 
         result.action = ParsedArguments::Action::Version;
     }
     return result;
+}
+
+std::optional<int> parseNumber(std::string_view text, int lo, int hi) {
+    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < lo || value > hi)
+        return std::nullopt;
+    return value;
+}
+
+std::string badValue(std::string_view option, std::string_view value, std::string_view expected) {
+    return "invalid value '" + std::string(value) + "' for " + std::string(option) + " (expected " +
+           std::string(expected) + ")";
+}
+
+ApplyValue flag(bool& target) {
+    return [&target](std::string_view) {
+        target = true;
+        return std::string();
+    };
+}
+
+ApplyValue fileName(std::optional<std::string>& target, std::string message) {
+    return [&target, message](std::string_view v) {
+        if (v.empty()) return message;
+        target = std::string(v);
+        return std::string();
+    };
 }
 
 OptionSpec quietOption(bool& quiet) {

@@ -9,12 +9,15 @@
 // -h/--help and --version are added to every table.
 
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace nrbx::cli {
+
+using ApplyValue = std::function<std::string(std::string_view value)>;
 
 struct OptionSpec {
     std::string_view longName;   // without "--"; required
@@ -23,7 +26,7 @@ struct OptionSpec {
     std::string_view help;       // plain text, wrapped to the help text's column by formatHelp
     // Takes the value (empty for a flag); returns a one-line usage error, or an empty string when the
     // value is good. Called in command-line order, so a later option can override an earlier one.
-    std::function<std::string(std::string_view value)> apply;
+    ApplyValue apply;
 };
 
 struct ParsedArguments {
@@ -41,6 +44,16 @@ ParsedArguments parseOptions(std::span<const std::string> args, std::span<const 
 
 // The standard quiet flag: -q, --quiet.
 OptionSpec quietOption(bool& quiet);
+
+// Building blocks for a table's apply functions.
+// Plain decimal digits only (no sign, no spaces, nothing after the number), within lo..hi.
+std::optional<int> parseNumber(std::string_view text, int lo, int hi);
+// "invalid value 'V' for OPTION (expected EXPECTED)"
+std::string badValue(std::string_view option, std::string_view value, std::string_view expected);
+// Sets target when the flag is given.
+ApplyValue flag(bool& target);
+// Stores a file name; an empty one is the usage error message.
+ApplyValue fileName(std::optional<std::string>& target, std::string message);
 
 struct HelpLayout {
     std::string_view usage;     // "Usage: TOOL ..." line(s), as written

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
@@ -16,18 +15,6 @@ namespace {
 
 constexpr int kLastCell = data::kCellsPerSide - 1;
 constexpr int kMaxScale = 8;
-
-// Plain decimal digits only: no sign, no spaces, no leading "+", nothing after the number.
-std::optional<int> parseNumber(std::string_view text, int lo, int hi) {
-    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        return std::nullopt;
-    }
-    int value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value < lo || value > hi)
-        return std::nullopt;
-    return value;
-}
 
 std::optional<std::pair<int, int>> parseCell(std::string_view text) {
     const auto comma = text.find(',');
@@ -62,28 +49,6 @@ std::string lowered(std::string_view text) {
     std::string out(text);
     std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::tolower(c); });
     return out;
-}
-
-std::string badValue(std::string_view option, std::string_view value, std::string_view expected) {
-    return "invalid value '" + std::string(value) + "' for " + std::string(option) + " (expected " +
-           std::string(expected) + ")";
-}
-
-using Apply = std::function<std::string(std::string_view)>;
-
-Apply flag(bool& target) {
-    return [&target](std::string_view) {
-        target = true;
-        return std::string();
-    };
-}
-
-Apply fileName(std::optional<std::string>& target, std::string message) {
-    return [&target, message](std::string_view v) {
-        if (v.empty()) return message;
-        target = std::string(v);
-        return std::string();
-    };
 }
 
 // The table with its values going into o; with a null o only the texts are used (the help).
