@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "data/version.h"
+#include "data/version_text.h"
 
 namespace nrbx::cli {
 
@@ -314,10 +315,7 @@ top left. Exit status: 0 when every file was written, 1 when some input failed, 
 }
 
 std::string versionText() {
-    char digits[32];
-    const auto result =
-        std::to_chars(digits, digits + sizeof digits, data::kVersionValue, std::chars_format::fixed, 2);
-    return "nrbx-export " + std::string(digits, result.ptr) + "\n";
+    return "nrbx-export " + data::versionNumber(data::kVersionValue) + "\n";
 }
 
 }  // namespace nrbx::cli
