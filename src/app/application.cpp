@@ -24,9 +24,8 @@ Application::~Application() {
 }
 
 void Application::start() {
-    auto& shell = ui::shellState();
-    shell.applicationTitle = ui::kApplicationTitle;
-    QCoreApplication::setApplicationName(QString::fromStdString(shell.applicationTitle));
+    ui::startShell();
+    QCoreApplication::setApplicationName(QString::fromStdString(ui::shellState().applicationTitle));
     // The main window alone decides when the program ends, whatever else is open.
     QGuiApplication::setQuitOnLastWindowClosed(false);
     // Dialogs and boxes in the windows' face and language too.
@@ -35,7 +34,6 @@ void Application::start() {
     if (m_qtTexts->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         QCoreApplication::installTranslator(m_qtTexts.get());
     }
-    shell.helpFilePath = ui::kStartupHelpPath;
     platform::installAppCursorOverride();
 
     m_mainWindow = std::make_unique<ui::Tnrbx_form>();

@@ -1,6 +1,5 @@
 #include "cli/conversion.h"
 
-#include "canvas/copy.h"
 #include "canvas/images.h"
 #include "canvas/palette_block.h"
 #include "canvas/selection.h"
@@ -35,7 +34,7 @@ void convertFile(const Options& options, const Job& job) {
     // pattern file would otherwise keep the tail of the one before).
     canvas::resetPictureToStartUp();
     // The block set before the loads: they render every cell with the current block, as in the window.
-    canvas::imageState().paletteBlock = options.block;
+    canvas::setPaletteBlock(options.block);
     data::ReadPatternFile(job.input);
     data::DecodePatterns();
     canvas::RenderCells(0, 0, kLastCell, kLastCell);
@@ -46,8 +45,7 @@ void convertFile(const Options& options, const Job& job) {
         canvas::RenderCells(0, 0, kLastCell, kLastCell);
     }
     for (const auto& c : options.cells) {
-        canvas::selectionState().selection =
-            canvas::Selection{c.cells.x0, c.cells.y0, c.cells.x1, c.cells.y1};
+        canvas::setSelection(canvas::CellRect{c.cells.x0, c.cells.y0, c.cells.x1, c.cells.y1});
         canvas::changePaletteBlock(c.block);
     }
     const exporting::ExportImage image = pictureToWrite(options);

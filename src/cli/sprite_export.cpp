@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "canvas/images.h"
 #include "canvas/selection.h"
 #include "data/palette.h"
 #include "data/pattern.h"

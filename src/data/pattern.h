@@ -16,8 +16,12 @@ struct PatternState {
     CellGrid grid;                                     // colour indices of the whole picture
 };
 
-PatternState& patternState();
+const PatternState& patternState();
 void resetPatternState();
+// Puts a whole grid of colour indices in place, as a decode would; the buffer stays as it is.
+void setPatternGrid(const CellGrid& grid);
+// Cell (cx, cy) of the grid receives cell (sourceCx, sourceCy) of source.
+void copyCell(const CellGrid& source, int sourceCx, int sourceCy, int cx, int cy);
 
 // Reads min(size, 32768) bytes into the start of the pattern buffer. On any failure the buffer is as before.
 void ReadPatternFile(const std::string& path);

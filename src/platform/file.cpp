@@ -29,8 +29,8 @@ std::size_t takeBudget(std::optional<std::size_t>& budget, std::size_t n) {
 
 }  // namespace
 
-FileFaults& fileFaults() {
-    return g_faults;
+void setFileFaults(const FileFaults& faults) {
+    g_faults = faults;
 }
 void resetFileFaults() {
     g_faults = FileFaults{};

@@ -47,16 +47,15 @@ QIcon applicationIcon() {
 
 std::string helpFilePathFor(std::string_view executableDirectory) {
     std::string path(executableDirectory);
-    // On the original platform a drive root came out with a doubled separator; here "/" must give
-    // "/nrbx.hlp", and a directory already ending in "/" gets no second one.
+    // One separator between folder and file name: the root "/" gives "/nrbx.hlp", and a folder that
+    // already ends in "/" gets no second one.
     if (path.empty() || path.back() != '/') path += '/';
     return path + kHelpFileName;
 }
 
 void openHelpContents(QWidget* owner) {
-    ShellState& shell = shellState();
-    shell.helpFilePath = helpFilePathFor(shell.executableDirectory);
-    platform::callHelpViewer(owner, shell.helpFilePath, platform::HelpCommand::Finder, 0);
+    setHelpFilePath(helpFilePathFor(shellState().executableDirectory));
+    platform::callHelpViewer(owner, shellState().helpFilePath, platform::HelpCommand::Finder, 0);
 }
 
 Tap_fm::Tap_fm()

@@ -8,7 +8,9 @@
 #include "app/guarded_application.h"
 #include "app/last_resort.h"
 #include "canvas/images.h"
+#include "canvas/picture_mouse.h"
 #include "canvas/selection.h"
+#include "canvas/view.h"
 #include "data/palette.h"
 #include "platform/failure.h"
 #include "support/window_fixture.h"
@@ -41,10 +43,10 @@ class AppTest : public QObject {
 
     void startUpCreatesTheMainWindowWithItsStartState() {
         // State a previous run left behind, which FormCreate must put back.
-        nrbx::canvas::imageState().paletteBlock = 7;
-        nrbx::canvas::selectionState().dragging = true;
-        ui::shellState().patternLoaded = true;
-        ui::shellState().applicationTitle.clear();
+        nrbx::canvas::setPaletteBlock(7);
+        nrbx::canvas::startDrag();
+        ui::setPatternLoaded(true);
+        ui::setApplicationTitle("");
         {
             nrbx::app::Application application;
             QVERIFY(ui::nrbx_form == nullptr);
