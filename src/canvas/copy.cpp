@@ -11,10 +11,6 @@ namespace {
 
 CopyState g_copy;
 
-bool insidePicture(int cx, int cy) {
-    return cx >= 0 && cy >= 0 && cx < kCellsPerSide && cy < kCellsPerSide;
-}
-
 }  // namespace
 
 const CopyState& copyState() {
@@ -39,13 +35,7 @@ void placeCopy() {
 
 void PasteCells(int x0, int y0, int x1, int y1, int sxmin, int symin) {
     g_copy.snapshot = data::patternState().grid;
-    for (int cy = y0; cy <= y1; ++cy) {
-        for (int cx = x0; cx <= x1; ++cx) {
-            const int scx = sxmin + cx - x0, scy = symin + cy - y0;
-            if (!insidePicture(cx, cy) || !insidePicture(scx, scy)) continue;
-            data::copyCell(g_copy.snapshot, scx, scy, cx, cy);
-        }
-    }
+    data::copyCells(g_copy.snapshot, x0, y0, x1, y1, sxmin, symin);
     RenderCells(x0, y0, x1, y1);
     platform::setAppCursor(platform::AppCursor::Default);
 }

@@ -27,11 +27,25 @@ void setPatternGrid(const CellGrid& grid) {
     g_pattern.grid = grid;
 }
 
-void copyCell(const CellGrid& source, int sourceCx, int sourceCy, int cx, int cy) {
-    for (int py = 0; py < kCellSize; ++py) {
-        const std::uint8_t* in = source.row(sourceCy * kCellSize + py) + sourceCx * kCellSize;
-        std::uint8_t* out = g_pattern.grid.row(cy * kCellSize + py) + cx * kCellSize;
-        for (int px = 0; px < kCellSize; ++px) out[px] = in[px];
+namespace {
+
+bool insidePicture(int cx, int cy) {
+    return cx >= 0 && cy >= 0 && cx < kCellsPerSide && cy < kCellsPerSide;
+}
+
+}  // namespace
+
+void copyCells(const CellGrid& source, int x0, int y0, int x1, int y1, int sx, int sy) {
+    for (int cy = y0; cy <= y1; ++cy) {
+        for (int cx = x0; cx <= x1; ++cx) {
+            const int scx = sx + cx - x0, scy = sy + cy - y0;
+            if (!insidePicture(cx, cy) || !insidePicture(scx, scy)) continue;
+            for (int py = 0; py < kCellSize; ++py) {
+                const std::uint8_t* in = source.row(scy * kCellSize + py) + scx * kCellSize;
+                std::uint8_t* out = g_pattern.grid.row(cy * kCellSize + py) + cx * kCellSize;
+                for (int px = 0; px < kCellSize; ++px) out[px] = in[px];
+            }
+        }
     }
 }
 
