@@ -6,7 +6,6 @@
 #include "canvas/palette_block.h"
 #include "canvas/picture_mouse.h"
 #include "canvas/selection.h"
-#include "canvas/view.h"
 #include "platform/cursor.h"
 #include "support/test_support.h"
 

@@ -4,9 +4,7 @@
 
 #include "canvas/images.h"
 #include "canvas/palette_block.h"
-#include "canvas/picture_mouse.h"
 #include "canvas/selection.h"
-#include "canvas/view.h"
 #include "data/palette.h"
 #include "data/pattern.h"
 #include "platform/failure.h"

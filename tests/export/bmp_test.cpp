@@ -10,7 +10,6 @@
 #include "canvas/copy.h"
 #include "canvas/picture_mouse.h"
 #include "canvas/selection.h"
-#include "canvas/view.h"
 #include "export/halftone.h"
 #include "platform/failure.h"
 #include "platform/file.h"

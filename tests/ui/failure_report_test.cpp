@@ -8,9 +8,7 @@
 #include <QTimer>
 #include <stdexcept>
 
-#include "canvas/picture_mouse.h"
 #include "canvas/selection.h"
-#include "canvas/view.h"
 #include "platform/failure.h"
 #include "platform/qt/image_control.h"
 #include "support/window_fixture.h"

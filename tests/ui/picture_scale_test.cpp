@@ -7,7 +7,6 @@
 #include "canvas/images.h"
 #include "canvas/picture_mouse.h"
 #include "canvas/selection.h"
-#include "canvas/view.h"
 #include "platform/qt/image_control.h"
 #include "support/window_fixture.h"
 #include "ui/nrbx_main.h"

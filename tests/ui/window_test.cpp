@@ -22,7 +22,6 @@
 #include "canvas/images.h"
 #include "canvas/picture_mouse.h"
 #include "canvas/selection.h"
-#include "canvas/view.h"
 #include "data/pattern.h"
 #include "platform/cursor.h"
 #include "platform/qt/bevel.h"
