@@ -10,6 +10,7 @@ packages=(
   fonts-ipafont-gothic
   python3 python3-pil
   xvfb xauth x11-utils imagemagick xdotool
+  desktop-file-utils appstream groff-base dpkg-dev shared-mime-info bash-completion
 )
 missing=()
 for p in "${packages[@]}"; do

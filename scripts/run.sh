@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what nrbx needs, builds it and starts the viewer.
+# Installs what nrbx needs, builds it and starts the viewer; arguments go on to nrbx (files to open),
+# read from the folder the script was started in.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
-bash scripts/build.sh build
-exec ./build/bin/nrbx
+root=$(cd "$(dirname "$0")/.." && pwd)
+bash "$root/scripts/install-deps.sh"
+bash "$root/scripts/build.sh" build
+exec "$root/build/bin/nrbx" "$@"

@@ -3,10 +3,13 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
+#include <iostream>
 
+#include "app/command_line.h"
 #include "app/guarded_application.h"
 #include "app/last_resort.h"
 #include "app/shown_probe.h"
+#include "platform/path.h"
 #include "platform/qt/drag_cursor.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/help_viewer.h"
@@ -26,6 +29,8 @@ Application::~Application() {
 void Application::start() {
     ui::startShell();
     QCoreApplication::setApplicationName(QString::fromStdString(ui::shellState().applicationTitle));
+    // Ties the windows to the menu entry, so the desktop shows the entry's name and icon for them.
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
     // The main window alone decides when the program ends, whatever else is open.
     QGuiApplication::setQuitOnLastWindowClosed(false);
     // Dialogs and boxes in the windows' face and language too.
@@ -48,6 +53,13 @@ void Application::show() {
     if (m_mainWindow) m_mainWindow->show();
 }
 
+void Application::openFilesWhenShown(const std::vector<std::string>& files) {
+    if (!m_mainWindow || files.empty()) return;
+    ui::Tnrbx_form* form = m_mainWindow.get();
+    QMetaObject::invokeMethod(
+        form, [form, files] { form->openFiles(files); }, Qt::QueuedConnection);
+}
+
 void Application::shutDown() {
     if (!m_mainWindow && !m_qtTexts && !m_aboutWindow) return;
     if (m_mainWindow) m_mainWindow->hide();
@@ -61,14 +73,31 @@ void Application::shutDown() {
     m_qtTexts.reset();
 }
 
-int run(char* programName) {
-    int argc = 1;
-    char* argv[] = {programName, nullptr};
-    GuardedApplication qt(argc, argv);
+int run(int argc, char** argv) {
+    const CommandLine line = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    switch (line.action) {
+        case CommandLine::Action::Help:
+            std::cout << usageText(
+                ui::helpFilePathFor(platform::ExtractDirectory(platform::executablePath())));
+            return 0;
+        case CommandLine::Action::Version:
+            std::cout << versionText();
+            return 0;
+        case CommandLine::Action::UsageError:
+            std::cerr << "nrbx: " << line.error << " (see nrbx --help)\n";
+            return 2;
+        case CommandLine::Action::Run:
+            break;
+    }
+    // Qt sees only the program's name: every argument has been read above.
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    GuardedApplication qt(qtArgc, qtArgv);
     Application application;
     try {
         application.start();
         application.show();
+        application.openFilesWhenShown(line.files);
         if (exitWhenShownRequested()) exitWhenShown(application.mainWindow());
         qt.exec();
         qt.rethrowEscaped();

@@ -3,6 +3,8 @@
 // of creation, and their destruction in the reverse order at exit.
 
 #include <memory>
+#include <string>
+#include <vector>
 
 class QTranslator;
 
@@ -25,6 +27,9 @@ class Application {
     void start();
     // The main window in its normal state; the platform has no start-up show state to follow.
     void show();
+    // The files named on the command line, loaded in order by the event loop once it runs, so the window
+    // is on screen and each load shows its status line and error box as the load commands do.
+    void openFilesWhenShown(const std::vector<std::string>& files);
     // Hides and destroys the windows, about window first, and lets the help viewer go. Runs once;
     // it never runs fclose.
     void shutDown();
@@ -37,8 +42,12 @@ class Application {
     std::unique_ptr<ui::Tap_fm> m_aboutWindow;
 };
 
-// The program: reads no arguments (Qt sees only the program's name), runs until the main window
-// closes and returns the exit status: 0, or 1 after a last-resort report.
-int run(char* programName);
+// Id of the menu entry (desktop file without ".desktop"), the AppStream component and the icon.
+inline constexpr const char* kDesktopFileName = "org.example.nrbx";
+
+// The program: --help and --version answer on standard output and an unknown option is a usage error
+// (status 2), all without a window; otherwise it runs until the main window closes, loading the named
+// files once the window is shown, and returns 0, or 1 after a last-resort report.
+int run(int argc, char** argv);
 
 }  // namespace nrbx::app

@@ -2,6 +2,6 @@
 
 #include "app/application.h"
 
-int main(int /*argc*/, char** argv) {
-    return nrbx::app::run(argv[0]);
+int main(int argc, char** argv) {
+    return nrbx::app::run(argc, argv);
 }

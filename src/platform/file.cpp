@@ -1,17 +1,18 @@
 #include "platform/file.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
-#include <climits>
+#include <chrono>
 #include <cstdlib>
-#include <vector>
+#include <fstream>
 
 #include "platform/failure.h"
-#include "platform/path.h"
 
 namespace nrbx::platform {
 
@@ -36,27 +37,47 @@ void resetFileFaults() {
     g_faults = FileFaults{};
 }
 
-InputFile::InputFile(const std::string& path) {
-    // O_NONBLOCK keeps a FIFO without a writer from hanging the program; it is refused just below.
-    m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (m_fd < 0) throw fileOpenFailure(path);
-    struct stat st {};
-    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(m_fd);
-        m_fd = -1;
-        throw fileOpenFailure(path);
-    }
+Descriptor::~Descriptor() {
+    close();
 }
 
-InputFile::~InputFile() {
-    if (m_fd >= 0) ::close(m_fd);
+Descriptor& Descriptor::operator=(Descriptor&& other) noexcept {
+    if (this != &other) {
+        close();
+        m_fd = other.m_fd;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+bool Descriptor::close() noexcept {
+    if (m_fd < 0) return true;
+    const bool ok = ::close(m_fd) == 0;
+    m_fd = -1;
+    return ok;
+}
+
+InputFile::InputFile(const std::string& path) {
+    // Looked at before opening: opening a FIFO releases a writer waiting on it, and opening a device can
+    // act on it.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) throw fileOpenFailure(path);
+    // O_NONBLOCK and the second look cover a name swapped for a FIFO or device in between.
+    m_fd = Descriptor(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!m_fd) throw fileOpenFailure(path);
+    if (::fstat(m_fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) throw fileOpenFailure(path);
+    // A regular file from here on: reads must wait for data, or a network or FUSE file system answering
+    // EAGAIN would look like a short file.
+    const int flags = ::fcntl(m_fd.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(m_fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) throw fileOpenFailure(path);
 }
 
 std::uint64_t InputFile::size() const {
-    const off_t here = ::lseek(m_fd, 0, SEEK_CUR);
-    const off_t end = ::lseek(m_fd, 0, SEEK_END);
-    ::lseek(m_fd, here, SEEK_SET);
-    return end < 0 ? 0 : static_cast<std::uint64_t>(end);
+    const off_t here = ::lseek(m_fd.get(), 0, SEEK_CUR);
+    const off_t end = here < 0 ? -1 : ::lseek(m_fd.get(), 0, SEEK_END);
+    // A size we cannot learn is a failed read, never an empty file.
+    if (end < 0 || ::lseek(m_fd.get(), here, SEEK_SET) != here) throw streamReadFailure();
+    return static_cast<std::uint64_t>(end);
 }
 
 void InputFile::readExact(void* buffer, std::size_t n) {
@@ -64,7 +85,7 @@ void InputFile::readExact(void* buffer, std::size_t n) {
     const std::size_t wanted = takeBudget(g_faults.readBudget, n);
     std::size_t done = 0;
     while (done < wanted) {
-        const ssize_t got = ::read(m_fd, out + done, wanted - done);
+        const ssize_t got = ::read(m_fd.get(), out + done, wanted - done);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
         done += static_cast<std::size_t>(got);
@@ -74,44 +95,94 @@ void InputFile::readExact(void* buffer, std::size_t n) {
 
 namespace {
 
-std::string resolveLink(const std::string& path) {
+// Where a save lands. A working symbolic link is written through, so it keeps naming the file; one that
+// leads nowhere (dangling, or a loop) is refused, as replacing it with a plain file would quietly cut it.
+std::string landingPath(const std::string& path) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    // Replacing the link itself would cut it from the file it names; write where it points instead.
     char* real = ::realpath(path.c_str(), nullptr);
-    if (real == nullptr) return path;
+    if (real == nullptr) throw fileCreateFailure(path);
     std::string resolved(real);
     std::free(real);
     return resolved;
 }
 
-mode_t currentUmask() {
-    const mode_t mask = ::umask(0);
+// umask() can only be read by setting it, and in between every other thread would create files with the
+// wrong mask; so the kernel's report is read, with the mask taken before main() as the fallback.
+const mode_t g_startUpUmask = [] {
+    const mode_t mask = ::umask(022);
     ::umask(mask);
     return mask;
+}();
+
+mode_t currentUmask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) != 0) continue;
+        char* end = nullptr;
+        const unsigned long mask = std::strtoul(line.c_str() + 6, &end, 8);
+        if (end != line.c_str() + 6 && mask <= 0777) return static_cast<mode_t>(mask);
+    }
+    return g_startUpUmask;
+}
+
+// Eight letters or digits, from the system's random source or, failing that, the clock and a counter;
+// O_EXCL keeps a clash harmless either way.
+std::string randomPart() {
+    static std::atomic<std::uint64_t> counter{0};
+    std::uint64_t bits = 0;
+    if (::getrandom(&bits, sizeof bits, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bits)) {
+        bits = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+               (static_cast<std::uint64_t>(::getpid()) << 40) ^ (++counter * 0x9E3779B97F4A7C15u);
+    }
+    static constexpr char kLetters[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    std::string part(8, '0');
+    for (char& c : part) {
+        c = kLetters[bits % 36];
+        bits /= 36;
+    }
+    return part;
 }
 
 }  // namespace
 
-AtomicOutputFile::AtomicOutputFile(const std::string& path) : m_path(path), m_targetPath(resolveLink(path)) {
+AtomicOutputFile::AtomicOutputFile(const std::string& path) : m_path(path) {
+    const std::string target = landingPath(path);
     mode_t mode = 0666 & ~currentUmask();
     struct stat st {};
-    if (::stat(m_targetPath.c_str(), &st) == 0) {
+    if (::stat(target.c_str(), &st) == 0) {
         // An existing file the user may not write stays as it is, as a direct overwrite would.
-        if (!S_ISREG(st.st_mode) || ::access(m_targetPath.c_str(), W_OK) != 0)
-            throw fileCreateFailure(m_path);
-        mode = st.st_mode & 07777;
+        if (!S_ISREG(st.st_mode) || ::access(target.c_str(), W_OK) != 0) throw fileCreateFailure(m_path);
+        // Permission bits only: a set-user-ID or set-group-ID bit would now grant the saver's rights.
+        mode = st.st_mode & 0777;
     }
-    std::string dir = ExtractDirectory(m_targetPath, posixFlavour());
-    if (dir.empty()) dir.assign(1, '.');  // assign, not = ".": GCC 12 -O3 misreports -Wrestrict
-    const std::string base = m_targetPath.substr(m_targetPath.find_last_of('/') + 1);
-    std::string pattern = dir + (dir.back() == '/' ? "" : "/") + "." + base + ".XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    m_fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (m_fd < 0) throw fileCreateFailure(m_path);
-    m_tempPath = name.data();
-    if (::fchmod(m_fd, mode) != 0) {
+    const std::size_t slash = target.find_last_of('/');
+    m_name = slash == std::string::npos ? target : target.substr(slash + 1);
+    if (m_name.empty()) throw fileCreateFailure(m_path);
+    std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash);
+    if (folder.empty()) folder.assign(1, '/');  // assign, not = "/": GCC 12 -O3 misreports -Wrestrict
+
+    m_folder = Descriptor(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!m_folder && errno == EACCES) {
+        // A folder we may write but not list: names still work through an O_PATH handle, syncing does not.
+        m_folder = Descriptor(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        m_folderSyncable = false;
+    }
+    if (!m_folder) throw fileCreateFailure(m_path);
+
+    for (int attempt = 0; attempt < 100 && !m_fd; ++attempt) {
+        m_tempName = ".nrbx-" + randomPart() + ".tmp";
+        m_fd = Descriptor(::openat(m_folder.get(), m_tempName.c_str(),
+                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!m_fd && errno != EEXIST) break;
+    }
+    if (!m_fd) {
+        m_tempName.clear();
+        throw fileCreateFailure(m_path);
+    }
+    m_tempPath = folder + (folder.back() == '/' ? "" : "/") + m_tempName;
+    if (::fchmod(m_fd.get(), mode) != 0) {
         discard();
         throw fileCreateFailure(m_path);
     }
@@ -122,9 +193,9 @@ AtomicOutputFile::~AtomicOutputFile() {
 }
 
 void AtomicOutputFile::discard() noexcept {
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = -1;
-    if (!m_tempPath.empty()) ::unlink(m_tempPath.c_str());
+    m_fd.close();
+    if (!m_tempName.empty()) ::unlinkat(m_folder.get(), m_tempName.c_str(), 0);
+    m_tempName.clear();
     m_tempPath.clear();
 }
 
@@ -133,7 +204,7 @@ void AtomicOutputFile::write(const void* data, std::size_t n) {
     const std::size_t allowed = takeBudget(g_faults.writeBudget, n);
     std::size_t done = 0;
     while (done < allowed) {
-        const ssize_t put = ::write(m_fd, in + done, allowed - done);
+        const ssize_t put = ::write(m_fd.get(), in + done, allowed - done);
         if (put < 0 && errno == EINTR) continue;
         if (put <= 0) break;
         done += static_cast<std::size_t>(put);
@@ -143,18 +214,21 @@ void AtomicOutputFile::write(const void* data, std::size_t n) {
 
 void AtomicOutputFile::commit() {
     // The data must be on disk before the name moves, or a crash could leave an empty file behind.
-    const bool synced = ::fsync(m_fd) == 0;
-    const bool closed = ::close(m_fd) == 0;
-    m_fd = -1;
+    const bool synced = ::fsync(m_fd.get()) == 0;
+    const bool closed = m_fd.close();
     if (!synced || !closed) {
         discard();
         throw streamWriteFailure();
     }
-    if (::rename(m_tempPath.c_str(), m_targetPath.c_str()) != 0) {
+    if (::renameat(m_folder.get(), m_tempName.c_str(), m_folder.get(), m_name.c_str()) != 0) {
         discard();
         throw fileCreateFailure(m_path);
     }
+    m_tempName.clear();
     m_tempPath.clear();
+    // The new name lives in the folder's own data: until that is on disk, a power loss can bring the old
+    // file back, so success waits for it. EINVAL: a file system with no way to sync a folder.
+    if (m_folderSyncable && ::fsync(m_folder.get()) != 0 && errno != EINVAL) throw streamWriteFailure();
 }
 
 }  // namespace nrbx::platform

@@ -9,25 +9,48 @@
 
 namespace nrbx::platform {
 
-// An existing regular file opened for reading. Directories, FIFOs and devices are refused at once
-// (opening never blocks); every refusal is the file-open failure with the path as given.
-class InputFile {
+// An open file descriptor, closed when dropped.
+class Descriptor {
   public:
-    explicit InputFile(const std::string& path);
-    ~InputFile();
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
+    Descriptor() = default;
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor();
+    Descriptor(Descriptor&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+    Descriptor& operator=(Descriptor&& other) noexcept;
 
-    std::uint64_t size() const;
-    // Reads exactly n bytes or raises the stream-read failure; n = 0 reads nothing and never fails.
-    void readExact(void* buffer, std::size_t n);
+    int get() const { return m_fd; }
+    explicit operator bool() const { return m_fd >= 0; }
+    // Closes now and says whether the system reported success (a late write error shows up here).
+    bool close() noexcept;
 
   private:
     int m_fd = -1;
 };
 
+// An existing regular file opened for reading. Directories, FIFOs and devices are refused without being
+// opened; every refusal is the file-open failure with the path as given.
+class InputFile {
+  public:
+    explicit InputFile(const std::string& path);
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    // Raises the stream-read failure when the system cannot tell.
+    std::uint64_t size() const;
+    // Reads exactly n bytes or raises the stream-read failure; n = 0 reads nothing and never fails.
+    void readExact(void* buffer, std::size_t n);
+
+  private:
+    Descriptor m_fd;
+};
+
 // A file written in full beside its target and moved over it only by commit(), so an existing file of
 // that name is never lost or half-written. Without commit() the temporary file is removed again.
+// The temporary file is hidden and named ".nrbx-XXXXXXXX.tmp" whatever the target's name, so the longest
+// legal names can be saved and a leftover of a killed process is recognisable.
+// A symbolic link is written through to the file it names; one that leads nowhere (dangling or a loop)
+// is the create failure, and stays as it is.
+// A replaced file keeps its permission bits (0777) but no set-user-ID, set-group-ID or sticky bit.
 class AtomicOutputFile {
   public:
     explicit AtomicOutputFile(const std::string& path);
@@ -37,6 +60,7 @@ class AtomicOutputFile {
 
     // Writes all n bytes or raises the stream-write failure; n = 0 writes nothing.
     void write(const void* data, std::size_t n);
+    // Returns once the new file and its name are on disk.
     void commit();
 
     const std::string& temporaryPath() const { return m_tempPath; }
@@ -44,10 +68,13 @@ class AtomicOutputFile {
   private:
     void discard() noexcept;
 
-    std::string m_path;        // as the user gave it, for messages
-    std::string m_targetPath;  // where the file lands (a symbolic link's target)
+    std::string m_path;  // as the user gave it, for messages
+    std::string m_name;  // the target's name in its folder (a symbolic link's target)
+    std::string m_tempName;
     std::string m_tempPath;
-    int m_fd = -1;
+    Descriptor m_folder;  // names are used relative to it, so a path near PATH_MAX still fits
+    bool m_folderSyncable = true;
+    Descriptor m_fd;
 };
 
 // Test seam: byte budgets after which reads and writes come up short, as a failing disk would.

@@ -13,6 +13,8 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <filesystem>
+#include <system_error>
 
 // The icon's resource lives in this static library; nothing else refers to it, so register it by hand.
 static void initNrbxResources() {
@@ -46,11 +48,16 @@ QIcon applicationIcon() {
 }
 
 std::string helpFilePathFor(std::string_view executableDirectory) {
-    std::string path(executableDirectory);
+    std::string folder(executableDirectory);
     // One separator between folder and file name: the root "/" gives "/nrbx.hlp", and a folder that
     // already ends in "/" gets no second one.
-    if (path.empty() || path.back() != '/') path += '/';
-    return path + kHelpFileName;
+    if (folder.empty() || folder.back() != '/') folder += '/';
+    const std::string beside = folder + kHelpFileName;
+    // A build folder has the file beside the executable; an installed program keeps data files out of
+    // the executables' folder, so it looks where the install rules put it.
+    std::error_code ignored;
+    if (std::filesystem::is_regular_file(beside, ignored)) return beside;
+    return folder + kHelpFolderFromExecutable + '/' + kHelpFileName;
 }
 
 void openHelpContents(QWidget* owner) {

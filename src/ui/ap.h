@@ -25,7 +25,8 @@ inline constexpr const char* kIconResource = ":/nrbx/icon.png";
 QIcon applicationIcon();
 
 // Where the help command looks for the help file: the executable's directory and "nrbx.hlp", with one
-// separator between them also when the directory is the root ("/" gives "/nrbx.hlp").
+// separator between them also when the directory is the root ("/" gives "/nrbx.hlp"), when that file
+// exists; else the installed place relative to that directory ("/usr/bin/../share/nrbx/nrbx.hlp").
 std::string helpFilePathFor(std::string_view executableDirectory);
 
 // The help command (N2Click): the help path beside the executable into the shell state, then the help

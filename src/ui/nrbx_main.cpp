@@ -3,11 +3,19 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QUrl>
+#include <algorithm>
+#include <cctype>
 #include <optional>
+#include <string_view>
 
 #include "canvas/copy.h"
 #include "canvas/images.h"
@@ -95,6 +103,24 @@ QLabel* addLabel(QWidget* parent, const char* name, int left, int top, const QSt
     return label;
 }
 
+bool isPaletteFileName(const std::string& path) {
+    constexpr std::string_view kPaletteExtension = ".pal";
+    if (path.size() < kPaletteExtension.size()) return false;
+    const std::string_view tail = std::string_view(path).substr(path.size() - kPaletteExtension.size());
+    return std::equal(tail.begin(), tail.end(), kPaletteExtension.begin(),
+                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+}
+
+// The local files among dropped data; links to other places are left alone.
+std::vector<std::string> droppedFiles(const QMimeData* data) {
+    std::vector<std::string> paths;
+    if (data == nullptr || !data->hasUrls()) return paths;
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile()) paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+    }
+    return paths;
+}
+
 // Enabling rule of the Edit menu and the popup: in copy mode only Copy cancel can be chosen.
 void applyEnablingRule(QAction* copy, QAction* cancel, QAction* selectAll) {
     const bool copying = canvas::copyState().copyMode;
@@ -112,6 +138,7 @@ Tnrbx_form::Tnrbx_form(QWidget* parent) : QMainWindow(parent) {
     setFont(platform::designFont(12));
     // Only the picture has a menu of its own; a right click elsewhere opens nothing.
     setContextMenuPolicy(Qt::NoContextMenu);
+    setAcceptDrops(true);
     createComponents();
     createMenus();
     connectHandlers();
@@ -282,16 +309,62 @@ void Tnrbx_form::nx_pcgloadClick() {
                 QStringLiteral("ＰＣＧファイル(*.pcg,*.pat,*.dat)|*.pcg;*pat;*.dat|全てのファイル|*.*"))) {
             return;
         }
-        data::ReadPatternFile(OpenDialog1->localFileName());
-        data::DecodePatterns();
-        setStatus(kConverting);
-        canvas::RenderCells(0, 0, kLastCell, kLastCell);
-        setStatus(QString());
-        setPatternLoaded(true);
-        if (!shellState().paletteLoaded) setStatus(kNoPalette);
-        canvas::RedrawView();
+        loadPattern(OpenDialog1->localFileName());
     });
     pcg_img->update();
+}
+
+void Tnrbx_form::loadPattern(const std::string& path) {
+    data::ReadPatternFile(path);
+    data::DecodePatterns();
+    setStatus(kConverting);
+    canvas::RenderCells(0, 0, kLastCell, kLastCell);
+    setStatus(QString());
+    setPatternLoaded(true);
+    if (!shellState().paletteLoaded) setStatus(kNoPalette);
+    canvas::RedrawView();
+}
+
+void Tnrbx_form::loadPalette(const std::string& path) {
+    data::ReadPaletteFile(path);
+    setStatus(kConverting);
+    data::UnpackPaletteWords();
+    data::BuildPaletteColors();
+    canvas::RenderCells(0, 0, kLastCell, kLastCell);
+    setStatus(QString());
+    setPaletteLoaded(true);
+    if (!shellState().patternLoaded) setStatus(kNoPattern);
+    canvas::RedrawView();
+}
+
+void Tnrbx_form::openFiles(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        runGuarded([&] {
+            if (isPaletteFileName(path)) {
+                loadPalette(path);
+            } else {
+                loadPattern(path);
+            }
+        });
+        pcg_img->update();
+    }
+}
+
+void Tnrbx_form::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedFiles(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void Tnrbx_form::dragMoveEvent(QDragMoveEvent* event) {
+    if (!droppedFiles(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void Tnrbx_form::dropEvent(QDropEvent* event) {
+    const std::vector<std::string> paths = droppedFiles(event->mimeData());
+    if (paths.empty()) return;
+    event->acceptProposedAction();
+    // Loaded once the drop has returned, so an error box never holds the file manager's drag open.
+    QMetaObject::invokeMethod(
+        this, [this, paths] { openFiles(paths); }, Qt::QueuedConnection);
 }
 
 void Tnrbx_form::FormCreate() {
@@ -386,15 +459,7 @@ void Tnrbx_form::nx_palloadClick() {
                            QStringLiteral("パレットファイル(*.pal)|*.pal|全てのファイル|*.*"))) {
             return;
         }
-        data::ReadPaletteFile(OpenDialog1->localFileName());
-        setStatus(kConverting);
-        data::UnpackPaletteWords();
-        data::BuildPaletteColors();
-        canvas::RenderCells(0, 0, kLastCell, kLastCell);
-        setStatus(QString());
-        setPaletteLoaded(true);
-        if (!shellState().patternLoaded) setStatus(kNoPattern);
-        canvas::RedrawView();
+        loadPalette(OpenDialog1->localFileName());
     });
     pcg_img->update();
 }

@@ -3,6 +3,8 @@
 // each wired to its handler. The handlers call the core and show what it changed.
 
 #include <QMainWindow>
+#include <string>
+#include <vector>
 
 #include "platform/qt/up_down.h"
 
@@ -36,6 +38,11 @@ class Tnrbx_form : public QMainWindow {
 
     int clientWidth() const;
     int clientHeight() const;
+
+    // Loads each file in order as if it had been chosen in the matching open dialog: a name ending in
+    // ".pal" (any case) with the palette load, any other with the pattern load. A failing load shows
+    // its error box and the next file is still loaded. Names are in the system's file-name encoding.
+    void openFiles(const std::vector<std::string>& paths);
 
     // The components, in the order the window declares them; the window owns them all.
     QMenuBar* MainMenu1 = nullptr;
@@ -96,6 +103,10 @@ class Tnrbx_form : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
     // F1 while one of the menus is open asks the help viewer for context 0.
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Files dropped from a file manager load as if they had been named on the command line.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void createComponents();
@@ -103,6 +114,9 @@ class Tnrbx_form : public QMainWindow {
     void connectHandlers();
     void applySizeConstraints();
     void setStatus(const QString& text);
+    // The steps of the two load commands after their dialog.
+    void loadPattern(const std::string& path);
+    void loadPalette(const std::string& path);
     // The open dialog set up for one load command; false when cancelled.
     bool runOpenDialog(const QString& title, const QString& filter);
     // The save dialog step shared by both save commands: bits per pixel of the chosen type, or 0 when

@@ -4,6 +4,10 @@
 
 namespace nrbx::ui {
 
+// Both come from the install rules (src/ui/CMakeLists.txt), so they follow the install prefix.
+const char* const kStartupHelpPath = NRBX_INSTALLED_HELP_FILE;
+const char* const kHelpFolderFromExecutable = NRBX_HELP_FOLDER_FROM_EXECUTABLE;
+
 namespace {
 ShellState g_shell;
 }

@@ -7,8 +7,11 @@ namespace nrbx::ui {
 
 inline constexpr const char* kApplicationTitle = "ノルバクス";
 inline constexpr const char* kHelpFileName = "nrbx.hlp";
-// Stands in the help path until the help command first builds the real one beside the executable.
-inline constexpr const char* kStartupHelpPath = "/usr/share/doc/nrbx/nrbx.hlp";
+// Stands in the help path until the help command first builds the real one: where the install rules
+// put the help file (the build's install prefix), so context help finds it in an installed program.
+extern const char* const kStartupHelpPath;
+// The installed help file's folder relative to the installed executable's folder ("../share/nrbx").
+extern const char* const kHelpFolderFromExecutable;
 
 struct ShellState {
     std::string applicationTitle = kApplicationTitle;

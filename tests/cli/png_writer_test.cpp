@@ -105,3 +105,11 @@ TEST_F(PngFile, FolderMissingIsTheCreateFailureWithTheNameAsGiven) {
         EXPECT_EQ(f.message(), "ファイル " + target + " を作成できません");
     }
 }
+
+TEST_F(PngFile, NameOfTheLongestLegalLengthIsWritten) {
+    const auto target = file(std::string(251, 'p') + ".png");
+    writeBytes(target, {'o', 'l', 'd'});
+    exporting::WritePngFile(exporting::wholePictureExport(), target);
+    EXPECT_EQ(readBytes(target), exporting::encodePng(exporting::wholePictureExport()));
+    EXPECT_EQ(entriesInFolder(), 1u);
+}

@@ -5,11 +5,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <regex>
 #include <thread>
 
 #include "platform/failure.h"
+#include "platform/syscall_watch.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;
@@ -37,6 +40,7 @@ FailureKind failureOf(const std::function<void()>& f) {
 std::vector<fs::path> entriesOf(const fs::path& dir) {
     std::vector<fs::path> names;
     for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
     return names;
 }
 
@@ -211,4 +215,198 @@ TEST_F(FileLayer, CreateFailsForMissingFolderDirectoryAndReadOnlyTarget) {
     fs::create_directory(locked);
     fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
     EXPECT_EQ(failureOf([&] { AtomicOutputFile out(locked / "x.bmp"); }), FailureKind::FileCreate);
+}
+
+namespace {
+
+// A folder chain under base whose path is exactly length bytes long (components of at most 200 bytes).
+fs::path folderOfLength(const fs::path& base, std::size_t length) {
+    std::string path = base.string();
+    while (path.size() < length) {
+        const std::size_t room = length - path.size() - 1;
+        // Never leave a remainder too short for a component of its own.
+        const std::size_t part = room <= 200 ? room : std::min<std::size_t>(200, room - 2);
+        path += "/" + std::string(part, 'd');
+        fs::create_directory(path);
+    }
+    return path;
+}
+
+}  // namespace
+
+TEST_F(FileLayer, NamesOfAnyLegalLengthAreSavedThroughAShortHiddenTemporary) {
+    const fs::path longName = file(std::string(251, 'n') + ".bmp");       // NAME_MAX bytes
+    const fs::path longPath = folderOfLength(dir(), 4095 - 6) / "x.bmp";  // PATH_MAX - 1 bytes
+    ASSERT_EQ(longPath.string().size(), 4095u);
+    for (const fs::path& target : {longName, longPath}) {
+        SCOPED_TRACE(target.string().size());
+        writeBytes(target, {'o', 'l', 'd'});
+        AtomicOutputFile out(target);
+        // Hidden, recognisable, and as long whatever the target's name is.
+        EXPECT_TRUE(std::regex_match(fs::path(out.temporaryPath()).filename().string(),
+                                     std::regex(R"(\.nrbx-[0-9a-z]{8}\.tmp)")))
+            << out.temporaryPath();
+        out.write("new", 3);
+        out.commit();
+        EXPECT_EQ(readBytes(target), (std::vector<std::uint8_t>{'n', 'e', 'w'}));
+        for (const fs::path& name : entriesOf(target.parent_path()))
+            EXPECT_NE(name.string().rfind(".nrbx-", 0), 0u) << "temporary left: " << name;
+    }
+}
+
+TEST_F(FileLayer, ReplaceKeepsOnlyThePermissionBitsNeverSetIdBits) {
+    const fs::path target = file("tool.bmp");
+    writeBytes(target, {0});
+    ASSERT_EQ(::chmod(target.c_str(), 06750), 0);
+    struct stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    ASSERT_NE(st.st_mode & S_ISUID, 0u) << "the set-user-ID bit could not be set up";
+    {
+        AtomicOutputFile out(target);
+        out.commit();
+    }
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0750u);
+}
+
+TEST_F(FileLayer, OutputLinksThatLeadNowhereAreACreateFailureAndStay) {
+    fs::create_symlink("missing.bmp", file("dangling.bmp"));
+    fs::create_symlink(file("loop-b.bmp"), file("loop-a.bmp"));
+    fs::create_symlink(file("loop-a.bmp"), file("loop-b.bmp"));
+    const auto before = entriesOf(dir());
+    for (const char* name : {"dangling.bmp", "loop-a.bmp"}) {
+        SCOPED_TRACE(name);
+        const fs::path link = file(name);
+        const fs::path pointsTo = fs::read_symlink(link);
+        EXPECT_EQ(failureOf([&] {
+                      AtomicOutputFile out(link);
+                      out.write("x", 1);
+                      out.commit();
+                  }),
+                  FailureKind::FileCreate);
+        EXPECT_TRUE(fs::is_symlink(link));
+        EXPECT_EQ(fs::read_symlink(link), pointsTo);
+    }
+    EXPECT_EQ(entriesOf(dir()), before);  // nothing made at the far end, no temporary left
+}
+
+namespace {
+
+using nrbx::testing::syscallWatch;
+
+// Checks below the file layer, through the test program's own system-call definitions.
+class FileLayerCalls : public FileLayer {
+  protected:
+    void SetUp() override {
+        FileLayer::SetUp();
+        nrbx::testing::resetSyscallWatch();
+    }
+    void TearDown() override {
+        nrbx::testing::resetSyscallWatch();
+        FileLayer::TearDown();
+    }
+    static ino_t inodeOf(const fs::path& path) {
+        struct stat st {};
+        EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+        return st.st_ino;
+    }
+    static std::vector<std::string> recorded(const std::function<void()>& f) {
+        syscallWatch().calls.clear();
+        syscallWatch().recording = true;
+        f();
+        syscallWatch().recording = false;
+        return syscallWatch().calls;
+    }
+    static bool contains(const std::vector<std::string>& calls, const std::string& call) {
+        return std::find(calls.begin(), calls.end(), call) != calls.end();
+    }
+};
+
+}  // namespace
+
+TEST_F(FileLayerCalls, SpecialFilesAreRefusedWithoutBeingOpened) {
+    // Opening a FIFO would release a writer waiting on it; opening a device can act on it.
+    const fs::path fifo = file("pipe.pcg");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    writeBytes(file("plain.pcg"), {1});
+    const auto calls = recorded([&] {
+        EXPECT_EQ(failureOf([&] { InputFile in(fifo); }), FailureKind::FileOpen);
+        EXPECT_EQ(failureOf([&] { InputFile in("/dev/null"); }), FailureKind::FileOpen);
+        InputFile in(file("plain.pcg"));
+    });
+    EXPECT_TRUE(contains(calls, "open " + file("plain.pcg").string()));  // the watch does see opens
+    EXPECT_FALSE(contains(calls, "open " + fifo.string()));
+    EXPECT_FALSE(contains(calls, "open /dev/null"));
+}
+
+TEST_F(FileLayerCalls, StallingOrFailingFileSystemIsNeverReadAsAShortFile) {
+    const std::vector<std::uint8_t> bytes(512, 0x5A);
+    writeBytes(file("net.pal"), bytes);
+    syscallWatch().stallNonblockingReadsOn = inodeOf(file("net.pal"));
+    {
+        InputFile in(file("net.pal"));
+        std::vector<std::uint8_t> got(bytes.size());
+        in.readExact(got.data(), got.size());
+        EXPECT_EQ(got, bytes);
+    }
+    syscallWatch().failLseekOn = inodeOf(file("net.pal"));
+    InputFile in(file("net.pal"));
+    EXPECT_EQ(failureOf([&] { (void)in.size(); }), FailureKind::StreamRead);
+}
+
+TEST_F(FileLayerCalls, CommitReturnsOnlyOnceTheFolderIsSyncedAfterTheRename) {
+    const std::string folder = "fsync folder " + std::to_string(inodeOf(dir()));
+    const auto calls = recorded([&] {
+        AtomicOutputFile out(file("out.bmp"));
+        out.write("abc", 3);
+        out.commit();
+    });
+    const auto rename = std::find(calls.begin(), calls.end(), "rename");
+    ASSERT_NE(rename, calls.end());
+    EXPECT_NE(std::find(rename, calls.end(), folder), calls.end()) << "no folder sync after the rename";
+    EXPECT_EQ(std::count_if(calls.begin(), rename,
+                            [](const std::string& c) { return c.rfind("fsync file", 0) == 0; }),
+              1);
+
+    // A folder that cannot be synced is a failed save, not a success.
+    syscallWatch().failFolderSync = true;
+    EXPECT_EQ(failureOf([&] {
+                  AtomicOutputFile out(file("out.bmp"));
+                  out.write("def", 3);
+                  out.commit();
+              }),
+              FailureKind::StreamWrite);
+    EXPECT_EQ(entriesOf(dir()), std::vector<fs::path>{"out.bmp"});
+}
+
+TEST_F(FileLayerCalls, NewFilesFollowTheUmaskWhichIsNeverChanged) {
+    for (const mode_t mask : {mode_t{027}, mode_t{002}}) {
+        const mode_t old = ::umask(mask);
+        const fs::path target = file("new-" + std::to_string(mask) + ".bmp");
+        const auto calls = recorded([&] {
+            AtomicOutputFile out(target);
+            out.commit();
+        });
+        ::umask(old);
+        EXPECT_FALSE(contains(calls, "umask")) << "the process-wide umask was changed, if only briefly";
+        struct stat st {};
+        ASSERT_EQ(::stat(target.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0666u & ~mask);
+    }
+}
+
+TEST_F(FileLayer, SaveIntoAnUnreadableFolderStillWorks) {
+    if (nrbx::testing::runningAsRoot()) GTEST_SKIP() << "permission bits do not bind root";
+    // A drop folder: the user may add names but not list them.
+    const fs::path drop = file("drop");
+    fs::create_directory(drop);
+    fs::permissions(drop, fs::perms::owner_write | fs::perms::owner_exec);
+    {
+        AtomicOutputFile out(drop / "in.bmp");
+        out.write("ok", 2);
+        out.commit();
+    }
+    fs::permissions(drop, fs::perms::owner_all);
+    EXPECT_EQ(readBytes(drop / "in.bmp"), (std::vector<std::uint8_t>{'o', 'k'}));
+    EXPECT_EQ(entriesOf(drop), std::vector<fs::path>{"in.bmp"});
 }

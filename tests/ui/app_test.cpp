@@ -1,5 +1,6 @@
 // Start-up, shut-down and the last resort, on the program's own application object.
 
+#include <QFile>
 #include <QTest>
 #include <QTimer>
 #include <stdexcept>
@@ -54,6 +55,9 @@ class AppTest : public QObject {
             QVERIFY(!application.mainWindow()->isVisible());
             QCOMPARE(QString::fromStdString(ui::shellState().applicationTitle), QStringLiteral("ノルバクス"));
             QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("ノルバクス"));
+            // The windows name the menu entry that the install puts on the desktop.
+            QVERIFY(QFile::exists(QStringLiteral(NRBX_TEST_SOURCE_DIR "/../dist/") +
+                                  QGuiApplication::desktopFileName() + QStringLiteral(".desktop")));
             QCOMPARE(ui::shellState().helpFilePath, std::string(ui::kStartupHelpPath));
             QCOMPARE(ui::shellState().versionValue, 0.2);
             QVERIFY(!ui::shellState().patternLoaded);

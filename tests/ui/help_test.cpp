@@ -1,5 +1,5 @@
-// The help command and the help viewer: the path beside the executable, the calls the viewer receives,
-// and what the real viewer shows for the help file and for a file it cannot read.
+// The help command and the help viewer: the path beside the executable or where it is installed, the calls
+// the viewer receives, and what the real viewer shows for the help file and for a file it cannot read.
 
 #include "platform/path.h"
 #include "platform/qt/help_viewer.h"
@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QScrollBar>
@@ -70,31 +71,52 @@ class HelpTest : public QObject {
 
     void cleanup() { nrbx::platform::resetHelpViewerState(); }
 
-    void helpPathLiesBesideTheExecutable() {
+    void helpPathIsBesideTheExecutableWhenThereElseTheInstalledPlace() {
         using nrbx::ui::helpFilePathFor;
-        QCOMPARE(helpFilePathFor("/opt/nrbx/bin"), std::string("/opt/nrbx/bin/nrbx.hlp"));
+        // No file beside these executables: the installed place, built from the executable's directory.
+        QCOMPARE(helpFilePathFor("/opt/nrbx/bin"), std::string("/opt/nrbx/bin/../share/nrbx/nrbx.hlp"));
         QCOMPARE(helpFilePathFor("/usr/local/lib/ノルバクス"),
-                 std::string("/usr/local/lib/ノルバクス/nrbx.hlp"));
+                 std::string("/usr/local/lib/ノルバクス/../share/nrbx/nrbx.hlp"));
         // An executable in the root: one separator, not two.
-        QCOMPARE(helpFilePathFor("/"), std::string("/nrbx.hlp"));
-        // The directories as start-up derives them from the executable's path.
+        QCOMPARE(helpFilePathFor("/"), std::string("/../share/nrbx/nrbx.hlp"));
         using nrbx::platform::ExtractDirectory;
         QCOMPARE(helpFilePathFor(ExtractDirectory("/opt/nrbx/bin/nrbx")),
-                 std::string("/opt/nrbx/bin/nrbx.hlp"));
-        QCOMPARE(helpFilePathFor(ExtractDirectory("/nrbx")), std::string("/nrbx.hlp"));
+                 std::string("/opt/nrbx/bin/../share/nrbx/nrbx.hlp"));
+
+        // A file beside the executable wins over an installed one; a folder of that name is no file.
+        QTemporaryDir root;
+        QVERIFY(QDir(root.path()).mkpath("bin") && QDir(root.path()).mkpath("share/nrbx"));
+        const std::string bin = root.filePath("bin").toStdString();
+        const std::string installed = bin + "/../share/nrbx/nrbx.hlp";
+        QVERIFY(QFile(root.filePath("share/nrbx/nrbx.hlp")).open(QIODevice::WriteOnly));
+        QCOMPARE(helpFilePathFor(bin), installed);
+        QVERIFY(QDir(root.path()).mkpath("bin/nrbx.hlp"));
+        QCOMPARE(helpFilePathFor(bin), installed);
+        QVERIFY(QDir(root.path()).rmdir("bin/nrbx.hlp"));
+        QVERIFY(QFile(root.filePath("bin/nrbx.hlp")).open(QIODevice::WriteOnly));
+        QCOMPARE(helpFilePathFor(bin), bin + "/nrbx.hlp");
+        QCOMPARE(helpFilePathFor(bin + "/"), bin + "/nrbx.hlp");
     }
 
-    void helpCommandAsksTheViewerForTheContentsOfTheFileBesideTheExecutable() {
+    void startUpHelpPathIsTheInstalledHelpFile() {
+        // Context help before the help command hands the viewer this path: where the install puts it.
+        const QString path = QString::fromUtf8(nrbx::ui::kStartupHelpPath);
+        QVERIFY2(QDir::isAbsolutePath(path) && path.endsWith(QStringLiteral("/share/nrbx/nrbx.hlp")),
+                 qPrintable(path));
+    }
+
+    void helpCommandAsksTheViewerForTheContentsOfTheHelpFile() {
         record();
         QWidget owner;
         nrbx::ui::setExecutableDirectory("/opt/nrbx/bin");
         QCOMPARE(nrbx::ui::shellState().helpFilePath, std::string(nrbx::ui::kStartupHelpPath));
 
         nrbx::ui::openHelpContents(&owner);
-        QCOMPARE(nrbx::ui::shellState().helpFilePath, std::string("/opt/nrbx/bin/nrbx.hlp"));
+        const std::string expected = "/opt/nrbx/bin/../share/nrbx/nrbx.hlp";
+        QCOMPARE(nrbx::ui::shellState().helpFilePath, expected);
         QCOMPARE(m_calls.size(), std::size_t{1});
         QCOMPARE(m_calls[0].owner, &owner);
-        QCOMPARE(m_calls[0].helpFile, std::string("/opt/nrbx/bin/nrbx.hlp"));
+        QCOMPARE(m_calls[0].helpFile, expected);
         QCOMPARE(m_calls[0].command, HelpCommand::Finder);
         QCOMPARE(m_calls[0].data, 0ul);
         QVERIFY(helpViewerWindow() == nullptr);  // the seam stood in for the real viewer
@@ -125,8 +147,8 @@ class HelpTest : public QObject {
         nrbx::ui::setExecutableDirectory(dir.path().toStdString());
         nrbx::ui::openHelpContents(nullptr);
         QCOMPARE(m_calls.size(), std::size_t{1});
-        QCOMPARE(m_calls[0].helpFile, dir.filePath("nrbx.hlp").toStdString());
-        QVERIFY(!QFileInfo::exists(dir.filePath("nrbx.hlp")));
+        QCOMPARE(m_calls[0].helpFile, dir.filePath("../share/nrbx/nrbx.hlp").toStdString());
+        QVERIFY(!QFileInfo::exists(QString::fromStdString(m_calls[0].helpFile)));
     }
 
     void viewerReportsAMissingFileInItsOwnWindowAndTheProgramGoesOn() {
@@ -140,7 +162,7 @@ class HelpTest : public QObject {
         QVERIFY(helpViewerWindow()->isVisible());
         QVERIFY(helpViewerWindow() != &owner && helpViewerWindow()->isWindow());
         const QString shown = viewerText()->toPlainText();
-        QVERIFY2(shown.contains(dir.filePath("nrbx.hlp")), qPrintable(shown));
+        QVERIFY2(shown.contains(dir.filePath("../share/nrbx/nrbx.hlp")), qPrintable(shown));
         QVERIFY2(shown.contains(QStringLiteral("見つかりません")), qPrintable(shown));
         QVERIFY(contentsTitles().isEmpty());
         QVERIFY(!anyMessageBox());

@@ -1,5 +1,7 @@
 #include "platform/qt/help_viewer.h"
 
+#include "platform/failure.h"
+#include "platform/file.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/link_opener.h"
 
@@ -26,6 +28,8 @@ namespace nrbx::platform {
 namespace {
 
 constexpr int kTopicPositionRole = Qt::UserRole;
+// Far above the manual's size, far below what would strain memory.
+constexpr std::uint64_t kHelpFileLimit = 4 * 1024 * 1024;
 
 // The viewer window: the contents list and a find box on the left, the help text on the right.
 class HelpViewer : public QWidget {
@@ -78,19 +82,13 @@ class HelpViewer : public QWidget {
     void load(const std::string& helpFile) {
         const QString path = QFile::decodeName(QByteArray::fromStdString(helpFile));
         m_contents->clear();
-        QFile file(path);
         const QFileInfo info(path);
         QString problem;
+        QByteArray bytes;
         if (!info.exists())
             problem = QStringLiteral("ヘルプファイル「%1」が見つかりません。");
-        else if (info.isDir() || !file.open(QIODevice::ReadOnly))
-            problem = QStringLiteral("ヘルプファイル「%1」を開けません。");
-        QByteArray bytes;
-        if (problem.isEmpty()) {
-            bytes = file.readAll();
-            if (file.error() != QFileDevice::NoError)
-                problem = QStringLiteral("ヘルプファイル「%1」を読み込めません。");
-        }
+        else
+            problem = readHelpFile(helpFile, bytes);
         if (!problem.isEmpty()) {
             showProblem(problem.arg(path));
             return;
@@ -129,6 +127,25 @@ class HelpViewer : public QWidget {
     }
 
   private:
+    // Opened as the loads open their files: a FIFO, a device or a folder is refused without blocking or
+    // reading, and a file too large to be help text is not read at all. Returns what went wrong, or nothing.
+    static QString readHelpFile(const std::string& helpFile, QByteArray& bytes) {
+        // The viewer reports in its own window and throws nothing, so its failures end here.
+        try {
+            InputFile file(helpFile);
+            const std::uint64_t size = file.size();
+            if (size > kHelpFileLimit)
+                return QStringLiteral("ヘルプファイル「%1」は大きすぎて読み込めません。");
+            bytes.resize(static_cast<qsizetype>(size));
+            file.readExact(bytes.data(), static_cast<std::size_t>(size));
+            return {};
+        } catch (const Failure& failure) {
+            return failure.kind() == FailureKind::FileOpen
+                       ? QStringLiteral("ヘルプファイル「%1」を開けません。")
+                       : QStringLiteral("ヘルプファイル「%1」を読み込めません。");
+        }
+    }
+
     void showProblem(const QString& message) {
         setWindowTitle(QStringLiteral("ヘルプ"));
         m_text->setHtml(QStringLiteral("<h3>ヘルプを表示できません</h3><p>%1</p>"

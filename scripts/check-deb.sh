@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Builds the Debian package, installs it with apt-get on this machine, runs both installed programs and
+# purges the package again, so the machine is left as it was. As root; for CI.
+# Usage: scripts/check-deb.sh [build folder, default build]. The folder is configured for the
+# prefix /usr, where a Debian package installs (the programs' help path follows the prefix).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+apt=(apt-get -o DPkg::Lock::Timeout=600 -y -qq)
+
+if dpkg-query -W -f='${Status}' nrbx 2>/dev/null | grep -q 'ok installed'; then
+  echo "check-deb: nrbx is installed on this machine already; not replacing and purging it" >&2
+  exit 1
+fi
+
+cmake -S . -B "$build" -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+cmake --build "$build" -j"$(nproc)" >/dev/null
+rm -f "$build"/nrbx_*.deb
+(cd "$build" && cpack -G DEB >/dev/null)
+deb=$(realpath "$build"/nrbx_*.deb)
+echo "== $(basename "$deb")"
+dpkg-deb --field "$deb" Package Version Architecture Section Depends Recommends
+
+trap '"${apt[@]}" purge nrbx >/dev/null' EXIT
+"${apt[@]}" install "$deb" >/dev/null
+nrbx-export --version
+[ "$(command -v nrbx)" = /usr/bin/nrbx ]
+[ -f /usr/share/nrbx/nrbx.hlp ]
+[ "$(nrbx --help | sed -n 's/^Help file: //p')" = /usr/bin/../share/nrbx/nrbx.hlp ]
+desktop-file-validate /usr/share/applications/org.example.nrbx.desktop
+grep -q 'application/x-nrbx-pcg' /usr/share/mime/globs2  # dpkg's trigger registered the file type
+samples=/usr/share/doc/nrbx/samples
+QT_QPA_PLATFORM=offscreen NRBX_EXIT_WHEN_SHOWN=1 nrbx "$samples/demo.pcg" "$samples/demo.pal" 2>&1 |
+  grep '^nrbx: shown at'
+
+trap - EXIT
+"${apt[@]}" purge nrbx >/dev/null
+if dpkg-query -W -f='${Status}' nrbx 2>/dev/null | grep -q 'ok installed' || [ -e /usr/bin/nrbx ]; then
+  echo "check-deb: nrbx is still installed after the purge" >&2
+  exit 1
+fi
+echo "check-deb: package built, installed, run and purged"
