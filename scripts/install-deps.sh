@@ -9,7 +9,7 @@ packages=(
   libpng-dev
   fonts-ipafont-gothic
   python3 python3-pil
-  xvfb xauth x11-utils imagemagick xdotool
+  xvfb xauth x11-utils imagemagick xdotool openbox wmctrl libxcb1-dev
   desktop-file-utils appstream groff-base dpkg-dev shared-mime-info bash-completion
 )
 missing=()

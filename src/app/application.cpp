@@ -13,6 +13,7 @@
 #include "platform/qt/drag_cursor.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/help_viewer.h"
+#include "platform/qt/qt_texts.h"
 #include "ui/ap.h"
 #include "ui/failure_report.h"
 #include "ui/nrbx_main.h"
@@ -39,6 +40,9 @@ void Application::start() {
     if (m_qtTexts->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         QCoreApplication::installTranslator(m_qtTexts.get());
     }
+    // Installed last, so asked first; it answers only what the file above lacks.
+    m_missingQtTexts = std::make_unique<platform::MissingQtTexts>();
+    QCoreApplication::installTranslator(m_missingQtTexts.get());
     platform::installAppCursorOverride();
 
     m_mainWindow = std::make_unique<ui::Tnrbx_form>();
@@ -61,7 +65,7 @@ void Application::openFilesWhenShown(const std::vector<std::string>& files) {
 }
 
 void Application::shutDown() {
-    if (!m_mainWindow && !m_qtTexts && !m_aboutWindow) return;
+    if (!m_mainWindow && !m_qtTexts && !m_missingQtTexts && !m_aboutWindow) return;
     if (m_mainWindow) m_mainWindow->hide();
     if (m_aboutWindow) m_aboutWindow->hide();
     ui::ap_fm = nullptr;
@@ -71,6 +75,8 @@ void Application::shutDown() {
     platform::removeAppCursorOverride();
     if (m_qtTexts) QCoreApplication::removeTranslator(m_qtTexts.get());
     m_qtTexts.reset();
+    if (m_missingQtTexts) QCoreApplication::removeTranslator(m_missingQtTexts.get());
+    m_missingQtTexts.reset();
 }
 
 int run(int argc, char** argv) {

@@ -8,6 +8,10 @@
 
 class QTranslator;
 
+namespace nrbx::platform {
+class MissingQtTexts;
+}  // namespace nrbx::platform
+
 namespace nrbx::ui {
 class Tap_fm;
 class Tnrbx_form;
@@ -38,6 +42,7 @@ class Application {
 
   private:
     std::unique_ptr<QTranslator> m_qtTexts;
+    std::unique_ptr<platform::MissingQtTexts> m_missingQtTexts;
     std::unique_ptr<ui::Tnrbx_form> m_mainWindow;
     std::unique_ptr<ui::Tap_fm> m_aboutWindow;
 };

@@ -4,12 +4,14 @@
 #include "canvas/palette_block.h"
 #include "canvas/selection.h"
 #include "canvas/start_up.h"
-#include "cli/sprite_export.h"
+#include "cli/io.h"
 #include "data/palette.h"
 #include "data/pattern.h"
 #include "export/bmp_writer.h"
 #include "export/export_image.h"
+#include "export/image_ops.h"
 #include "export/png/png_writer.h"
+#include "export/sprite_indexed.h"
 
 namespace nrbx::cli {
 
@@ -17,48 +19,61 @@ namespace {
 
 constexpr int kLastCell = data::kCellsPerSide - 1;
 
-exporting::ExportImage pictureToWrite(const Options& options) {
-    const CellRange r = options.select.value_or(CellRange{0, 0, kLastCell, kLastCell});
-    if (options.indexing == Indexing::Sprite)
-        return spriteIndexedExport(r.x0, r.y0, r.x1, r.y1, options.depth);
-    exporting::ExportImage image =
-        options.select ? exporting::selectionExport(r.x0, r.y0, r.x1, r.y1) : exporting::wholePictureExport();
-    exporting::SetExportDepth(image, options.depth);
-    return image;
+exporting::ExportImage pictureToWrite(const Options& options, const canvas::CellRect& r, bool whole) {
+    exporting::ExportImage image;
+    if (options.indexing == Indexing::Sprite) {
+        image = exporting::spriteIndexedExport(r.x0, r.y0, r.x1, r.y1, options.depth);
+    } else {
+        image = whole ? exporting::wholePictureExport() : exporting::selectionExport(r.x0, r.y0, r.x1, r.y1);
+        exporting::SetExportDepth(image, options.depth);
+    }
+    if (options.transparent)
+        exporting::makeIndexZeroTransparent(image, r, options.indexing == Indexing::Sprite);
+    return exporting::scaledExport(image, options.scale);
+}
+
+void write(const exporting::ExportImage& image, Format format, const std::string& output) {
+    if (isStandardStream(output)) {
+        const auto bytes = format == Format::Png ? exporting::encodePng(image) : exporting::encodeBmp(image);
+        writeOutput(output, bytes);
+    } else if (format == Format::Png) {
+        exporting::WritePngFile(image, output);
+    } else {
+        exporting::WriteBmpFile(image, output);
+    }
 }
 
 }  // namespace
 
-void convertFile(const Options& options, const Job& job) {
+void convertFile(const Options& options, const Job& job, const std::vector<std::uint8_t>& pattern,
+                 const std::optional<std::vector<std::uint8_t>>& palette) {
     // The state the window starts with, so inputs of a batch cannot leak into each other (a short
     // pattern file would otherwise keep the tail of the one before).
     canvas::resetPictureToStartUp();
     // The block set before the loads: they render every cell with the current block, as in the window.
     canvas::setPaletteBlock(options.block);
-    data::ReadPatternFile(job.input);
+    data::LoadPatternBytes(pattern);
     data::DecodePatterns();
     canvas::RenderCells(0, 0, kLastCell, kLastCell);
-    if (options.palette) {
-        data::ReadPaletteFile(*options.palette);
+    if (palette) {
+        data::LoadPaletteBytes(*palette);
         data::UnpackPaletteWords();
         data::BuildPaletteColors();
         canvas::RenderCells(0, 0, kLastCell, kLastCell);
     }
     for (const auto& c : options.cells) {
-        canvas::setSelection(canvas::CellRect{c.cells.x0, c.cells.y0, c.cells.x1, c.cells.y1});
+        canvas::setSelection(c.cells);
         canvas::changePaletteBlock(c.block);
     }
-    const exporting::ExportImage image = pictureToWrite(options);
-    if (job.format == Format::Png) {
-        exporting::WritePngFile(image, job.output);
-    } else {
-        exporting::WriteBmpFile(image, job.output);
+    if (job.cells.empty()) {
+        write(pictureToWrite(options, writtenCells(options), !options.select), job.format, job.output);
+        return;
     }
-}
-
-void checkPalette(const std::string& path) {
-    data::ReadPaletteFile(path);
-    data::resetPaletteState();
+    // Every cell is encoded and written in turn; a failure stops the rest of this input.
+    for (const auto& cell : job.cells) {
+        const canvas::CellRect r{cell.cx, cell.cy, cell.cx, cell.cy};
+        write(pictureToWrite(options, r, false), job.format, cell.output);
+    }
 }
 
 }  // namespace nrbx::cli

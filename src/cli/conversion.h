@@ -1,17 +1,18 @@
 #pragma once
-// One input to one picture file, through the same core calls as the window's commands.
+// One input to its picture file(s), through the same core calls as the window's commands.
 
-#include <string>
+#include <cstdint>
+#include <optional>
+#include <vector>
 
 #include "cli/jobs.h"
 #include "cli/options.h"
 
 namespace nrbx::cli {
 
-// Start-up, pattern load, palette load, the block changes, then the save. Raises the core's failures.
-void convertFile(const Options& options, const Job& job);
-
-// Reads the palette file once, so a missing one is reported once rather than for every input.
-void checkPalette(const std::string& path);
+// Start-up, pattern load, palette load, the block changes, then the save of the picture or, split, of
+// each cell. The bytes are the inputs as read (io.h). Raises the core's failures.
+void convertFile(const Options& options, const Job& job, const std::vector<std::uint8_t>& pattern,
+                 const std::optional<std::vector<std::uint8_t>>& palette);
 
 }  // namespace nrbx::cli

@@ -1,12 +1,10 @@
 #include "cli/jobs.h"
 
-#include <sys/stat.h>
-
 #include <cctype>
+#include <cstdio>
 #include <filesystem>
-#include <map>
-#include <optional>
-#include <utility>
+
+#include "cli/io.h"
 
 namespace nrbx::cli {
 
@@ -18,15 +16,6 @@ std::string extensionOf(const Format format) {
     return format == Format::Png ? ".png" : ".bmp";
 }
 
-using FileId = std::pair<dev_t, ino_t>;
-
-// Which file a name stands for, seen through links; none when nothing of that name exists yet.
-std::optional<FileId> fileId(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-    return FileId{st.st_dev, st.st_ino};
-}
-
 }  // namespace
 
 Format formatFor(const Options& options, const std::string& outputName) {
@@ -34,6 +23,16 @@ Format formatFor(const Options& options, const std::string& outputName) {
     std::string ext = fs::path(outputName).extension().string();
     for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return ext == ".png" ? Format::Png : Format::Bmp;
+}
+
+std::string splitName(const std::string& output, int cx, int cy) {
+    const fs::path path(output);
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, "-%02d-%02d", cx, cy);
+    fs::path name = path.stem();
+    name += suffix;
+    name += path.extension();
+    return (path.parent_path() / name).string();
 }
 
 Plan planJobs(const Options& options) {
@@ -50,12 +49,17 @@ Plan planJobs(const Options& options) {
             return plan;
         }
     }
+    std::vector<std::string> inputs = options.patterns;
+    if (options.palette) inputs.push_back(*options.palette);
     for (const auto& input : options.patterns) {
         Job job;
         job.input = input;
         if (options.output) {
             job.output = *options.output;
             job.format = formatFor(options, job.output);
+        } else if (isStandardStream(input)) {
+            plan.error = "standard input ('-') needs --output to name its picture";
+            return plan;
         } else {
             job.format = formatFor(options, "");
             fs::path name = fs::path(input).filename();
@@ -63,31 +67,34 @@ Plan planJobs(const Options& options) {
             job.output = options.outputDir ? (fs::path(*options.outputDir) / name).string()
                                            : (fs::path(input).parent_path() / name).string();
         }
+        if (options.split) {
+            const canvas::CellRect r = writtenCells(options);
+            for (int cy = r.y0; cy <= r.y1; ++cy)
+                for (int cx = r.x0; cx <= r.x1; ++cx)
+                    job.cells.push_back(CellOutput{cx, cy, splitName(job.output, cx, cy)});
+        }
         plan.jobs.push_back(job);
     }
     // Checked before any conversion, so a bad batch writes nothing rather than half of itself.
-    std::map<FileId, std::string> inputs;  // what an output must never replace
-    if (options.palette) {
-        if (const auto id = fileId(*options.palette))
-            inputs.emplace(*id, "the palette file '" + *options.palette + "'");
-    }
+    std::vector<std::string> outputs;
     for (const auto& job : plan.jobs) {
-        if (const auto id = fileId(job.input)) inputs.emplace(*id, "the input '" + job.input + "'");
+        if (job.cells.empty()) outputs.push_back(job.output);
+        for (const auto& cell : job.cells) outputs.push_back(cell.output);
     }
-    std::map<std::string, const Job*> byOutput;
+    if (std::string error = checkStandardStreams(inputs, outputs); !error.empty()) {
+        plan.error = std::move(error);
+        return plan;
+    }
+    OutputCheck check;
+    if (options.palette) check.addInput(*options.palette, "the palette file '" + *options.palette + "'");
+    for (const auto& job : plan.jobs) check.addInput(job.input, "the input '" + job.input + "'");
     for (const auto& job : plan.jobs) {
-        const std::string key = fs::path(job.output).lexically_normal().string();
-        if (const auto [it, fresh] = byOutput.emplace(key, &job); !fresh) {
-            plan.error = "'" + it->second->input + "' and '" + job.input + "' would both be written to '" +
-                         job.output + "'";
-            return plan;
+        if (job.cells.empty()) plan.error = check.addOutput(job.output, job.input);
+        for (const auto& cell : job.cells) {
+            if (!plan.error.empty()) break;
+            plan.error = check.addOutput(cell.output, job.input);
         }
-        if (const auto id = fileId(job.output)) {
-            if (const auto it = inputs.find(*id); it != inputs.end()) {
-                plan.error = "output '" + job.output + "' would replace " + it->second;
-                return plan;
-            }
-        }
+        if (!plan.error.empty()) return plan;
     }
     return plan;
 }

@@ -8,10 +8,19 @@
 
 namespace nrbx::cli {
 
+// With --split: one cell and the file it is written to.
+struct CellOutput {
+    int cx = 0;
+    int cy = 0;
+    std::string output;
+    bool operator==(const CellOutput&) const = default;
+};
+
 struct Job {
     std::string input;
     std::string output;
     Format format = Format::Bmp;
+    std::vector<CellOutput> cells;  // --split: the files written instead of output
     bool operator==(const Job&) const = default;
 };
 
@@ -21,11 +30,15 @@ struct Plan {
 };
 
 // The output of "dir/name.ext" is "name.bmp" or "name.png" in the output folder, or beside the input
-// without one. Refuses a missing output folder, two inputs landing on one output, and an output that
-// is one of the inputs or the palette file.
+// without one; standard input needs --output. With --split the output name "NAME.EXT" becomes one
+// "NAME-XX-YY.EXT" per written cell. Refuses a missing output folder, misuse of the standard streams,
+// two outputs that are one file, and an output that is one of the inputs or the palette file.
 Plan planJobs(const Options& options);
 
 // --format, else the extension of the output name (.png, any case), else BMP.
 Format formatFor(const Options& options, const std::string& outputName);
+
+// "dir/name.ext" for cell (cx, cy): "dir/name-XX-YY.ext".
+std::string splitName(const std::string& output, int cx, int cy);
 
 }  // namespace nrbx::cli

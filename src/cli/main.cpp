@@ -1,78 +1,94 @@
 // nrbx-export: the window's picture conversion for scripts and build pipelines, without a display.
 
-#include <unistd.h>
-
 #include <exception>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/conversion.h"
+#include "cli/io.h"
 #include "cli/jobs.h"
 #include "cli/options.h"
 #include "cli/progress.h"
+#include "cli/tool.h"
+#include "data/palette.h"
+#include "data/pattern.h"
 #include "platform/failure.h"
 
 namespace {
 
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
+using namespace nrbx;
 
-int usageError(const std::string& message) {
-    std::cerr << "nrbx-export: " << message << " (see nrbx-export --help)\n";
-    return kExitUsage;
+// A size other than the format's still converts, as the window loads it, but the user is told.
+std::optional<std::string> sizeWarning(const std::string& name, const cli::InputData& in,
+                                       std::size_t expected, const char* what) {
+    if (in.size == expected && !in.longer) return std::nullopt;
+    const std::string size = in.longer ? "more than " + std::to_string(expected) : std::to_string(in.size);
+    return what + std::string(" '") + name + "' has " + size + " bytes, not " + std::to_string(expected) +
+           (in.longer || in.size > expected ? "; the rest is ignored" : "; the rest is taken as zeros");
 }
 
-int run(const nrbx::cli::Options& options) {
-    using namespace nrbx;
+int run(const cli::Tool& tool, const cli::Options& options) {
     const cli::Plan plan = cli::planJobs(options);
-    if (!plan.error.empty()) return usageError(plan.error);
-    cli::Progress progress(std::cerr, plan.jobs.size(), ::isatty(STDERR_FILENO) == 1, options.verbose);
+    if (!plan.error.empty()) return tool.usageError(plan.error);
+    cli::Progress progress(tool.err(), tool.name(), plan.jobs.size(), tool.progressWanted(), options.verbose);
+    auto warn = [&](const std::optional<std::string>& text) {
+        if (text && !tool.quiet()) progress.line(tool.name() + ": warning: " + *text);
+    };
+    std::optional<std::vector<std::uint8_t>> palette;
     if (options.palette) {
+        // Read once, so a missing one is reported once rather than for every input.
         try {
-            cli::checkPalette(*options.palette);
+            cli::InputData in = cli::readInput(*options.palette, data::kPaletteBytes);
+            warn(sizeWarning(*options.palette, in, data::kPaletteBytes, "palette file"));
+            palette = std::move(in.bytes);
         } catch (const platform::Failure& failure) {
-            progress.failed(platform::withFullStop(failure.message()));
-            return kExitFailed;
+            progress.failed(cli::failureText(failure));
+            return cli::kExitFailed;
         }
     }
     bool anyFailed = false;
     for (std::size_t i = 0; i < plan.jobs.size(); ++i) {
-        progress.starting(i, plan.jobs[i]);
+        const cli::Job& job = plan.jobs[i];
+        progress.starting(i, job.input, job.cells.empty() ? job.output : job.cells.front().output);
         try {
-            cli::convertFile(options, plan.jobs[i]);
+            const cli::InputData in = cli::readInput(job.input, data::kPatternBytes);
+            warn(sizeWarning(job.input, in, data::kPatternBytes, "pattern file"));
+            cli::convertFile(options, job, in.bytes, palette);
         } catch (const platform::Failure& failure) {
-            progress.failed(platform::withFullStop(failure.message()));
+            progress.failed(cli::failureText(failure));
             anyFailed = true;
         }
     }
     progress.finish();
-    return anyFailed ? kExitFailed : 0;
+    return anyFailed ? cli::kExitFailed : cli::kExitOk;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    using nrbx::cli::Action;
+    nrbx::cli::Tool tool("nrbx-export");
     try {
         const std::vector<std::string> args(argv + 1, argv + argc);
         const nrbx::cli::CommandLine line = nrbx::cli::parseCommandLine(args);
         switch (line.action) {
-            case Action::Help:
+            case nrbx::cli::Action::Help:
                 std::cout << nrbx::cli::helpText();
-                return 0;
-            case Action::Version:
-                std::cout << nrbx::cli::versionText();
-                return 0;
-            case Action::UsageError:
-                return usageError(line.error);
-            case Action::Convert:
+                return nrbx::cli::kExitOk;
+            case nrbx::cli::Action::Version:
+                std::cout << tool.versionText();
+                return nrbx::cli::kExitOk;
+            case nrbx::cli::Action::UsageError:
+                return tool.usageError(line.error);
+            case nrbx::cli::Action::Convert:
                 break;
         }
-        return run(line.options);
+        tool.setQuiet(line.options.quiet);
+        return run(tool, line.options);
     } catch (const std::exception& e) {
         // Last resort for what is not a failure of the program's own (memory exhausted, for one).
-        std::cerr << "nrbx-export: " << nrbx::platform::withFullStop(e.what()) << '\n';
-        return kExitFailed;
+        tool.message(nrbx::platform::withFullStop(e.what()));
+        return nrbx::cli::kExitFailed;
     }
 }

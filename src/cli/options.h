@@ -1,13 +1,13 @@
 #pragma once
-// The converter's command line: what it asks for, and how the arguments are read into it.
+// nrbx-export's command line: what it asks for, and how the arguments are read into it.
 
-#include <array>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "data/cell_grid.h"
+#include "canvas/images.h"
+#include "export/sprite_indexed.h"
 
 namespace nrbx::cli {
 
@@ -18,33 +18,22 @@ enum class Indexing { Nearest, Sprite };
 const char* toString(Format format);
 const char* toString(Indexing indexing);
 
-// Two corner cells as given, in any order.
-struct CellRange {
-    int x0 = 0;
-    int y0 = 0;
-    int x1 = 0;
-    int y1 = 0;
-    bool operator==(const CellRange&) const = default;
-};
-
-struct CellsBlock {
-    CellRange cells;
-    int block = 0;
-    bool operator==(const CellsBlock&) const = default;
-};
-
 struct Options {
-    std::vector<std::string> patterns;
+    std::vector<std::string> patterns;   // "-": standard input
     std::optional<std::string> palette;  // absent: the built-in default palette
     int block = 0;
-    std::vector<CellsBlock> cells;    // applied in order after the whole render
-    std::optional<CellRange> select;  // absent: the whole picture
+    std::vector<exporting::CellsBlock> cells;  // applied in order after the whole render
+    std::optional<canvas::CellRect> select;    // absent: the whole picture
     int depth = 24;
     std::optional<Format> format;  // absent: from the output name, else BMP
     Indexing indexing = Indexing::Nearest;
-    std::optional<std::string> output;
+    std::optional<std::string> output;  // "-": standard output
     std::optional<std::string> outputDir;
     bool verbose = false;
+    bool quiet = false;
+    bool transparent = false;  // colour index 0 transparent (PNG only)
+    int scale = 1;             // every pixel as scale x scale
+    bool split = false;        // one 16x16 file per written cell
 };
 
 enum class Action { Convert, Help, Version, UsageError };
@@ -55,16 +44,14 @@ struct CommandLine {
     std::string error;  // one line, for Action::UsageError
 };
 
-// The arguments after the program name. Options and file names may come in any order; "--" ends options.
-// A value may follow its option as the next argument, or as "--name=value" and "-xvalue".
+// The arguments after the program name, read as getopt_long reads them (see cli/option_table.h), then
+// the rules between options. Cell rectangles are stored with their corners ordered.
 CommandLine parseCommandLine(std::span<const std::string> args);
 
 std::string helpText();
-// The version value formatted as the about window shows it (two decimals).
 std::string versionText();
 
-using CellBlocks = std::array<std::array<int, data::kCellsPerSide>, data::kCellsPerSide>;  // [cy][cx]
-// The block each cell is rendered with once --block and every --cells are applied.
-CellBlocks plannedCellBlocks(const Options& options);
+// The cells written: the selection, or the whole picture.
+canvas::CellRect writtenCells(const Options& options);
 
 }  // namespace nrbx::cli

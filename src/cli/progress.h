@@ -1,31 +1,35 @@
 #pragma once
-// What the converter tells on stderr while it works: a progress line, per-file lines, failures.
+// What a tool tells on stderr while it works through a batch: a progress line, per-file lines, failures.
 
 #include <cstddef>
 #include <ostream>
 #include <string>
-
-#include "cli/jobs.h"
+#include <string_view>
 
 namespace nrbx::cli {
 
 class Progress {
   public:
-    // A progress line is shown only for a batch on a terminal; verbose gives a line per file anywhere.
-    Progress(std::ostream& err, std::size_t total, bool terminal, bool verbose);
+    // live: draw a progress line that the next one overwrites (Tool::progressWanted()); it is drawn only
+    // for a batch of more than one. verbose: a line per file instead, wherever stderr goes.
+    Progress(std::ostream& err, std::string toolName, std::size_t total, bool live, bool verbose);
     ~Progress();
     Progress(const Progress&) = delete;
     Progress& operator=(const Progress&) = delete;
 
-    void starting(std::size_t index, const Job& job);
-    // The message as shown, on a line of its own.
-    void failed(const std::string& message);
+    // "[i/n] input" on the live line, or "[i/n] input -> output" with verbose.
+    void starting(std::size_t index, std::string_view input, std::string_view output);
+    // "TOOL: message" on a line of its own (the live line is cleared first).
+    void failed(std::string_view message);
+    // Any other message line (a warning), printed so that it does not mix with the live line.
+    void line(std::string_view text);
     void finish();
 
   private:
     void clearLine();
 
     std::ostream& m_err;
+    std::string m_toolName;
     std::size_t m_total;
     bool m_live;  // a progress line that the next one overwrites
     bool m_verbose;

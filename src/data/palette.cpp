@@ -30,6 +30,10 @@ void ReadPaletteFile(const std::string& path) {
     std::copy(scratch.begin(), scratch.end(), g_palette.bytes.begin());
 }
 
+void LoadPaletteBytes(std::span<const std::uint8_t> bytes) {
+    std::copy_n(bytes.begin(), std::min(bytes.size(), kPaletteBytes), g_palette.bytes.begin());
+}
+
 void UnpackPaletteWords() {
     for (int k = 0; k < kPaletteEntries; ++k) {
         g_palette.words[k] =

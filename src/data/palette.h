@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace nrbx::data {
@@ -33,6 +34,8 @@ void setPaletteTable(const PaletteTable& table);
 
 // Reads min(size, 512) bytes into the start of the palette bytes. On any failure the bytes are as before.
 void ReadPaletteFile(const std::string& path);
+// The same from bytes read elsewhere (standard input): the first 512 of them, the rest kept.
+void LoadPaletteBytes(std::span<const std::uint8_t> bytes);
 void UnpackPaletteWords();
 void BuildPaletteColors();
 void SetDefaultPalette();

@@ -58,6 +58,10 @@ void ReadPatternFile(const std::string& path) {
     std::copy(scratch.begin(), scratch.end(), g_pattern.buffer.begin());
 }
 
+void LoadPatternBytes(std::span<const std::uint8_t> bytes) {
+    std::copy_n(bytes.begin(), std::min(bytes.size(), kPatternBytes), g_pattern.buffer.begin());
+}
+
 namespace {
 
 // Rows r..r+3 of a sprite: 16 bytes of its left half and 16 of its right half, each byte two pixels.

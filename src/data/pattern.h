@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "data/cell_grid.h"
@@ -26,6 +27,8 @@ void copyCells(const CellGrid& source, int x0, int y0, int x1, int y1, int sx, i
 
 // Reads min(size, 32768) bytes into the start of the pattern buffer. On any failure the buffer is as before.
 void ReadPatternFile(const std::string& path);
+// The same from bytes read elsewhere (standard input): the first 32768 of them, the rest of the buffer kept.
+void LoadPatternBytes(std::span<const std::uint8_t> bytes);
 // Rebuilds every grid entry from the whole pattern buffer.
 void DecodePatterns();
 

@@ -78,6 +78,16 @@ std::vector<std::uint8_t> bmpPixelData(const ExportImage& image) {
 
 }  // namespace
 
+std::vector<std::uint8_t> encodeBmp(const ExportImage& image) {
+    const auto headers = bmpHeaders(image);
+    const auto table = bmpColorTable(image);
+    const auto pixels = bmpPixelData(image);
+    std::vector<std::uint8_t> bytes(headers.begin(), headers.end());
+    bytes.insert(bytes.end(), table.begin(), table.end());
+    bytes.insert(bytes.end(), pixels.begin(), pixels.end());
+    return bytes;
+}
+
 void WriteBmpFile(const ExportImage& image, const std::string& path) {
     // Everything is computed before the file exists, so a failure here cannot touch the disk.
     const auto headers = bmpHeaders(image);

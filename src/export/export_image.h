@@ -16,6 +16,9 @@ struct ExportImage {
     // 24 bits: blue, green, red per pixel; 8 and 4 bits: one colour-table index per pixel. Row 0 on top.
     std::vector<std::uint8_t> pixels;
     std::vector<data::Rgb> colorTable;  // empty at 24 bits
+    // Transparency, written by the PNG writer only. 24 bits: one alpha byte per pixel (empty: opaque);
+    // 8 and 4 bits: one alpha byte per colour-table entry (empty: opaque).
+    std::vector<std::uint8_t> alpha;
 
     data::Rgb color(int x, int y) const;
 };

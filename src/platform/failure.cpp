@@ -1,5 +1,6 @@
 #include "platform/failure.h"
 
+#include <system_error>
 #include <utility>
 
 namespace nrbx::platform {
@@ -22,22 +23,34 @@ std::string_view toString(FailureKind kind) {
     return "Failure";
 }
 
-Failure::Failure(FailureKind kind, std::string message) : m_kind(kind), m_message(std::move(message)) {}
+Failure::Failure(FailureKind kind, std::string message, std::string reason)
+    : m_kind(kind), m_message(std::move(message)), m_reason(std::move(reason)) {}
 
-Failure fileOpenFailure(std::string_view path) {
-    return Failure(FailureKind::FileOpen, "ファイル " + std::string(path) + " は開けません");
+std::string systemReason(int error) {
+    // The generic category gives strerror's text without strerror's shared buffer.
+    return error == 0 ? std::string() : std::generic_category().message(error);
 }
 
-Failure fileCreateFailure(std::string_view path) {
-    return Failure(FailureKind::FileCreate, "ファイル " + std::string(path) + " を作成できません");
+Failure fileOpenFailure(std::string_view path, int error) {
+    return fileOpenFailure(path, systemReason(error));
 }
 
-Failure streamReadFailure() {
-    return Failure(FailureKind::StreamRead, "ストリームからの読み込みエラー");
+Failure fileOpenFailure(std::string_view path, std::string reason) {
+    return Failure(FailureKind::FileOpen, "ファイル " + std::string(path) + " は開けません",
+                   std::move(reason));
 }
 
-Failure streamWriteFailure() {
-    return Failure(FailureKind::StreamWrite, "ストリームへの書き込みエラー");
+Failure fileCreateFailure(std::string_view path, int error) {
+    return Failure(FailureKind::FileCreate, "ファイル " + std::string(path) + " を作成できません",
+                   systemReason(error));
+}
+
+Failure streamReadFailure(int error) {
+    return Failure(FailureKind::StreamRead, "ストリームからの読み込みエラー", systemReason(error));
+}
+
+Failure streamWriteFailure(int error) {
+    return Failure(FailureKind::StreamWrite, "ストリームへの書き込みエラー", systemReason(error));
 }
 
 std::string withFullStop(std::string_view message) {

@@ -28,6 +28,11 @@ std::size_t takeBudget(std::optional<std::size_t>& budget, std::size_t n) {
     return allowed;
 }
 
+// The reason for refusing what is not a regular file: a folder says so, anything else is named plainly.
+Failure notRegular(const std::string& path, const struct stat& st) {
+    return S_ISDIR(st.st_mode) ? fileOpenFailure(path, EISDIR) : fileOpenFailure(path, "not a regular file");
+}
+
 }  // namespace
 
 void setFileFaults(const FileFaults& faults) {
@@ -61,22 +66,25 @@ InputFile::InputFile(const std::string& path) {
     // Looked at before opening: opening a FIFO releases a writer waiting on it, and opening a device can
     // act on it.
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) throw fileOpenFailure(path);
+    if (::stat(path.c_str(), &st) != 0) throw fileOpenFailure(path, errno);
+    if (!S_ISREG(st.st_mode)) throw notRegular(path, st);
     // O_NONBLOCK and the second look cover a name swapped for a FIFO or device in between.
     m_fd = Descriptor(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (!m_fd) throw fileOpenFailure(path);
-    if (::fstat(m_fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) throw fileOpenFailure(path);
+    if (!m_fd) throw fileOpenFailure(path, errno);
+    if (::fstat(m_fd.get(), &st) != 0) throw fileOpenFailure(path, errno);
+    if (!S_ISREG(st.st_mode)) throw notRegular(path, st);
     // A regular file from here on: reads must wait for data, or a network or FUSE file system answering
     // EAGAIN would look like a short file.
     const int flags = ::fcntl(m_fd.get(), F_GETFL);
-    if (flags < 0 || ::fcntl(m_fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) throw fileOpenFailure(path);
+    if (flags < 0 || ::fcntl(m_fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
+        throw fileOpenFailure(path, errno);
 }
 
 std::uint64_t InputFile::size() const {
     const off_t here = ::lseek(m_fd.get(), 0, SEEK_CUR);
     const off_t end = here < 0 ? -1 : ::lseek(m_fd.get(), 0, SEEK_END);
     // A size we cannot learn is a failed read, never an empty file.
-    if (end < 0 || ::lseek(m_fd.get(), here, SEEK_SET) != here) throw streamReadFailure();
+    if (end < 0 || ::lseek(m_fd.get(), here, SEEK_SET) != here) throw streamReadFailure(errno);
     return static_cast<std::uint64_t>(end);
 }
 
@@ -84,13 +92,15 @@ void InputFile::readExact(void* buffer, std::size_t n) {
     auto* out = static_cast<unsigned char*>(buffer);
     const std::size_t wanted = takeBudget(g_faults.readBudget, n);
     std::size_t done = 0;
+    int error = 0;
     while (done < wanted) {
         const ssize_t got = ::read(m_fd.get(), out + done, wanted - done);
         if (got < 0 && errno == EINTR) continue;
+        if (got < 0) error = errno;
         if (got <= 0) break;
         done += static_cast<std::size_t>(got);
     }
-    if (done < n) throw streamReadFailure();
+    if (done < n) throw streamReadFailure(error);
 }
 
 namespace {
@@ -101,7 +111,7 @@ std::string landingPath(const std::string& path) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
     char* real = ::realpath(path.c_str(), nullptr);
-    if (real == nullptr) throw fileCreateFailure(path);
+    if (real == nullptr) throw fileCreateFailure(path, errno);
     std::string resolved(real);
     std::free(real);
     return resolved;
@@ -153,13 +163,14 @@ AtomicOutputFile::AtomicOutputFile(const std::string& path) : m_path(path) {
     struct stat st {};
     if (::stat(target.c_str(), &st) == 0) {
         // An existing file the user may not write stays as it is, as a direct overwrite would.
-        if (!S_ISREG(st.st_mode) || ::access(target.c_str(), W_OK) != 0) throw fileCreateFailure(m_path);
+        if (!S_ISREG(st.st_mode)) throw fileCreateFailure(m_path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        if (::access(target.c_str(), W_OK) != 0) throw fileCreateFailure(m_path, errno);
         // Permission bits only: a set-user-ID or set-group-ID bit would now grant the saver's rights.
         mode = st.st_mode & 0777;
     }
     const std::size_t slash = target.find_last_of('/');
     m_name = slash == std::string::npos ? target : target.substr(slash + 1);
-    if (m_name.empty()) throw fileCreateFailure(m_path);
+    if (m_name.empty()) throw fileCreateFailure(m_path, EISDIR);
     std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash);
     if (folder.empty()) folder.assign(1, '/');  // assign, not = "/": GCC 12 -O3 misreports -Wrestrict
 
@@ -169,22 +180,25 @@ AtomicOutputFile::AtomicOutputFile(const std::string& path) : m_path(path) {
         m_folder = Descriptor(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
         m_folderSyncable = false;
     }
-    if (!m_folder) throw fileCreateFailure(m_path);
+    if (!m_folder) throw fileCreateFailure(m_path, errno);
 
+    int error = 0;
     for (int attempt = 0; attempt < 100 && !m_fd; ++attempt) {
         m_tempName = ".nrbx-" + randomPart() + ".tmp";
         m_fd = Descriptor(::openat(m_folder.get(), m_tempName.c_str(),
                                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        error = m_fd ? 0 : errno;
         if (!m_fd && errno != EEXIST) break;
     }
     if (!m_fd) {
         m_tempName.clear();
-        throw fileCreateFailure(m_path);
+        throw fileCreateFailure(m_path, error);
     }
     m_tempPath = folder + (folder.back() == '/' ? "" : "/") + m_tempName;
     if (::fchmod(m_fd.get(), mode) != 0) {
+        error = errno;
         discard();
-        throw fileCreateFailure(m_path);
+        throw fileCreateFailure(m_path, error);
     }
 }
 
@@ -203,32 +217,37 @@ void AtomicOutputFile::write(const void* data, std::size_t n) {
     const auto* in = static_cast<const unsigned char*>(data);
     const std::size_t allowed = takeBudget(g_faults.writeBudget, n);
     std::size_t done = 0;
+    int error = allowed < n ? ENOSPC : 0;  // the fault seam stands for a full disk
     while (done < allowed) {
         const ssize_t put = ::write(m_fd.get(), in + done, allowed - done);
         if (put < 0 && errno == EINTR) continue;
+        if (put < 0) error = errno;
         if (put <= 0) break;
         done += static_cast<std::size_t>(put);
     }
-    if (done < n) throw streamWriteFailure();
+    if (done < n) throw streamWriteFailure(error);
 }
 
 void AtomicOutputFile::commit() {
     // The data must be on disk before the name moves, or a crash could leave an empty file behind.
     const bool synced = ::fsync(m_fd.get()) == 0;
+    int error = synced ? 0 : errno;
     const bool closed = m_fd.close();
+    if (!closed && error == 0) error = errno;
     if (!synced || !closed) {
         discard();
-        throw streamWriteFailure();
+        throw streamWriteFailure(error);
     }
     if (::renameat(m_folder.get(), m_tempName.c_str(), m_folder.get(), m_name.c_str()) != 0) {
+        error = errno;
         discard();
-        throw fileCreateFailure(m_path);
+        throw fileCreateFailure(m_path, error);
     }
     m_tempName.clear();
     m_tempPath.clear();
     // The new name lives in the folder's own data: until that is on disk, a power loss can bring the old
     // file back, so success waits for it. EINVAL: a file system with no way to sync a folder.
-    if (m_folderSyncable && ::fsync(m_folder.get()) != 0 && errno != EINVAL) throw streamWriteFailure();
+    if (m_folderSyncable && ::fsync(m_folder.get()) != 0 && errno != EINVAL) throw streamWriteFailure(errno);
 }
 
 }  // namespace nrbx::platform

@@ -4,6 +4,7 @@
 #include "platform/qt/help_viewer.h"
 #include "platform/qt/link_opener.h"
 #include "platform/qt/locale_settings.h"
+#include "platform/qt/window_hints.h"
 #include "ui/shell_state.h"
 #include "ui/version_text.h"
 
@@ -119,6 +120,10 @@ void Tap_fm::hlink_cl() {
 
 bool Tap_fm::event(QEvent* event) {
     switch (event->type()) {
+        case QEvent::Show:
+            // Before the window is mapped, so the window manager frames it as a dialog from the start.
+            platform::frameAsDialog(this);
+            break;
         case QEvent::WindowActivate:
             act();
             break;

@@ -1,12 +1,14 @@
 #include "ui/failure_report.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QPointer>
 #include <QWidget>
 #include <new>
 #include <utility>
 
 #include "canvas/selection.h"
+#include "platform/qt/window_hints.h"
 #include "ui/shell_state.h"
 
 namespace nrbx::ui {
@@ -15,9 +17,23 @@ namespace {
 
 FailureBoxPresenter g_presenter;
 
+// Frames the box as a dialog each time it is about to appear.
+class DialogFrame : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) platform::frameAsDialog(static_cast<QWidget*>(watched));
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 void presentWithMessageBox(const FailureBox& request) {
     QMessageBox box(request.icon, request.caption, request.text, QMessageBox::Ok, request.owner);
     box.setWindowModality(request.modality);
+    DialogFrame frame;
+    box.installEventFilter(&frame);
     box.exec();
 }
 

@@ -1,6 +1,7 @@
 #include "ui/nrbx_main.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
@@ -11,6 +12,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScreen>
+#include <QTimer>
 #include <QUrl>
 #include <algorithm>
 #include <cctype>
@@ -36,6 +39,7 @@
 #include "platform/qt/help_viewer.h"
 #include "platform/qt/image_control.h"
 #include "platform/qt/status_bar.h"
+#include "platform/qt/window_hints.h"
 #include "ui/ap.h"
 #include "ui/failure_report.h"
 #include "ui/shell_state.h"
@@ -48,6 +52,8 @@ namespace {
 
 constexpr int kStatusBarHeight = 19;
 constexpr int kLastCell = data::kCellsPerSide - 1;
+// How long a new size must stand before the window takes it back (window-manager round trips).
+constexpr int kSizeSettleMs = 250;
 
 const QString kConverting = QStringLiteral("変換中です・・・・");
 const QString kNoPalette = QStringLiteral("パレットが未定義です。（デフォルトパレットで代用表示中）");
@@ -142,8 +148,13 @@ Tnrbx_form::Tnrbx_form(QWidget* parent) : QMainWindow(parent) {
     createComponents();
     createMenus();
     connectHandlers();
-    applySizeConstraints();
-    move(kLeft, kTop);
+    m_sizeCheck = new QTimer(this);
+    m_sizeCheck->setSingleShot(true);
+    m_sizeCheck->setInterval(kSizeSettleMs);
+    connect(m_sizeCheck, &QTimer::timeout, this, &Tnrbx_form::keepDesignedSize);
+    setMinimumSize(designedSize());
+    resize(designedSize());
+    placeOnScreen();
     Fresize();
     FormCreate();
 }
@@ -267,16 +278,30 @@ void Tnrbx_form::connectHandlers() {
     connect(pcg_img, &platform::ImageControl::mouseReleased, this, &Tnrbx_form::pi_mu);
 }
 
-void Tnrbx_form::applySizeConstraints() {
-    const QSize designed(kClientWidth, kClientHeight + MainMenu1->sizeHint().height());
-    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) {
-        // A maximised window takes the size the desktop gives it.
-        setMinimumSize(designed);
-        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    } else {
-        // A fixed border: the edges cannot be dragged.
-        setFixedSize(designed);
+QSize Tnrbx_form::designedSize() const {
+    return QSize(kClientWidth, kClientHeight + MainMenu1->sizeHint().height());
+}
+
+void Tnrbx_form::keepDesignedSize() {
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)) return;
+    if (size() != designedSize()) platform::resizeInPlace(this, designedSize());
+}
+
+void Tnrbx_form::placeOnScreen() {
+    // In device-independent pixels, as designed; a screen too small for the designed place (a scale
+    // factor on a small screen) gets the window moved in from the right and bottom edges.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        move(kLeft, kTop);
+        return;
     }
+    const QRect available = screen->availableGeometry();
+    // Once shown, a window that fits stays wherever it is.
+    if (isVisible() && available.contains(frameGeometry())) return;
+    const QSize frame = frameGeometry().size().expandedTo(size());
+    const int left = std::max(available.left(), std::min(kLeft, available.right() + 1 - frame.width()));
+    const int top = std::max(available.top(), std::min(kTop, available.bottom() + 1 - frame.height()));
+    move(left, top);
 }
 
 void Tnrbx_form::setStatus(const QString& text) {
@@ -288,11 +313,17 @@ void Tnrbx_form::setStatus(const QString& text) {
 void Tnrbx_form::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     Fresize();
+    // Size limits would keep window managers from offering maximise, so the edges are refused here
+    // instead, once the size has settled: a maximise brings its new size before its new state.
+    if (m_sizeCheck) m_sizeCheck->start();
 }
 
-void Tnrbx_form::changeEvent(QEvent* event) {
-    QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && MainMenu1) applySizeConstraints();
+void Tnrbx_form::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (m_placedWithFrame) return;
+    m_placedWithFrame = true;
+    // The frame is known only once the window manager has taken the window; then it must fit as well.
+    QTimer::singleShot(kSizeSettleMs, this, &Tnrbx_form::placeOnScreen);
 }
 
 void Tnrbx_form::closeEvent(QCloseEvent* event) {
@@ -431,6 +462,8 @@ void Tnrbx_form::nx_saveClick() {
 
 bool Tnrbx_form::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) {
+        // The menu goes first: an open menu would stay above the help viewer.
+        while (QWidget* popup = QApplication::activePopupWidget()) popup->close();
         runGuarded([this] {
             platform::callHelpViewer(this, shellState().helpFilePath, platform::HelpCommand::Context, 0);
         });

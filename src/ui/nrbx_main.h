@@ -12,6 +12,7 @@ class QAction;
 class QLabel;
 class QMenu;
 class QMenuBar;
+class QTimer;
 
 namespace nrbx::platform {
 class Bevel;
@@ -99,7 +100,7 @@ class Tnrbx_form : public QMainWindow {
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
-    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     // F1 while one of the menus is open asks the help viewer for context 0.
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -112,7 +113,12 @@ class Tnrbx_form : public QMainWindow {
     void createComponents();
     void createMenus();
     void connectHandlers();
-    void applySizeConstraints();
+    // The designed size of the whole window, menu bar included.
+    QSize designedSize() const;
+    // A fixed border that still maximises: any other size in the normal state is given back.
+    void keepDesignedSize();
+    // The designed position, moved in where the window would not fit on its screen.
+    void placeOnScreen();
     void setStatus(const QString& text);
     // The steps of the two load commands after their dialog.
     void loadPattern(const std::string& path);
@@ -122,6 +128,9 @@ class Tnrbx_form : public QMainWindow {
     // The save dialog step shared by both save commands: bits per pixel of the chosen type, or 0 when
     // nothing is to be written.
     int runSaveDialog(const QString& title);
+
+    QTimer* m_sizeCheck = nullptr;
+    bool m_placedWithFrame = false;
 };
 
 // The main window reference: set as soon as the window object exists, cleared when it goes.

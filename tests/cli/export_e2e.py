@@ -8,6 +8,7 @@ the program, so a fault in the program's decoding or rendering shows up as a dif
 import os
 import pty
 import random
+import shlex
 import struct
 import subprocess
 import sys
@@ -228,7 +229,15 @@ class Rendering(Base):
         # In the window a short file keeps the tail of the one before; every input here starts afresh.
         short = self.write("short.pcg", self.pattern_bytes[:128])
         short_pal = self.write("short.pal", bytes([0x07, 0xC0]) * 4)
-        self.convert(self.pcg, short, "-p", short_pal, "-O", self.path(""))
+        result = run(self.pcg, short, "-p", short_pal, "-O", self.path(""))
+        self.assertEqual(result.returncode, 0, result.stderr)
+        # Converted as the window loads them, with a warning for each input of another size.
+        self.assertEqual(result.stderr,
+                         f"nrbx-export: warning: palette file '{short_pal}' has 8 bytes, not 512; the rest is "
+                         "taken as zeros\n"
+                         f"nrbx-export: warning: pattern file '{short}' has 128 bytes, not 32768; the rest is "
+                         "taken as zeros\n")
+        self.convert(self.pcg, short, "-p", short_pal, "-O", self.path(""), "--quiet")
         _, _, _, rgb, _, _ = read_picture(self.path("short.bmp"))
         table = decode_palette(bytes([0x07, 0xC0]) * 4)
         self.assertEqual(rgb, expected_rgb(decode_pattern(self.pattern_bytes[:128]), table, block_map(0)))
@@ -292,7 +301,7 @@ class Depths(Base):
         self.assertEqual(read_picture(self.path("looks.bmp"))[0], "PNG")
         self.convert(self.pcg, "-o", self.path("UPPER.PNG"))
         self.assertEqual(read_picture(self.path("UPPER.PNG"))[0], "PNG")
-        self.convert(self.pcg, "-o", self.path("other.dat"))
+        self.convert(self.pcg, "-f", "bmp", "-o", self.path("other.dat"))
         self.assertEqual(read_picture(self.path("other.dat"))[0], "BMP")
         self.convert(self.pcg, "-f", "bmp", "-o", self.path("looks.png"))
         self.assertEqual(read_picture(self.path("looks.png"))[0], "BMP")
@@ -308,7 +317,7 @@ class Batch(Base):
         missing = self.path("missing.pcg")
         result = run(self.pcg, missing, other, "-O", out, "-d", "8", "-f", "png")
         self.assertEqual(result.returncode, 1)
-        self.assertEqual(result.stderr, f"nrbx-export: ファイル {missing} は開けません.\n")
+        self.assertEqual(result.stderr, f"nrbx-export: ファイル {missing} は開けません. (No such file or directory)\n")
         self.assertEqual(sorted(os.listdir(out)), ["other.png", "rand.png"])
         self.assertEqual(read_picture(os.path.join(out, "rand.png"))[2], (256, 256))
 
@@ -331,14 +340,14 @@ class Batch(Base):
         target = self.path("no/such/dir/x.bmp")
         result = run(self.pcg, "-o", target)
         self.assertEqual(result.returncode, 1)
-        self.assertEqual(result.stderr, f"nrbx-export: ファイル {target} を作成できません.\n")
+        self.assertEqual(result.stderr, f"nrbx-export: ファイル {target} を作成できません. (No such file or directory)\n")
 
     def test_missing_palette_is_reported_once(self):
         other = self.write("b.pcg", self.pattern_bytes)
         pal = self.path("none.pal")
         result = run(self.pcg, other, "-p", pal)
         self.assertEqual(result.returncode, 1)
-        self.assertEqual(result.stderr, f"nrbx-export: ファイル {pal} は開けません.\n")
+        self.assertEqual(result.stderr, f"nrbx-export: ファイル {pal} は開けません. (No such file or directory)\n")
         self.assertFalse(os.path.exists(self.path("rand.bmp")))
 
     def test_an_existing_output_is_replaced_whole(self):
@@ -358,7 +367,7 @@ class Batch(Base):
         primary, secondary = pty.openpty()
         try:
             proc = subprocess.run([BINARY, self.pcg, other], stdout=subprocess.DEVNULL, stderr=secondary,
-                                  timeout=60)
+                                  timeout=60, env=dict(os.environ, TERM="xterm"))
             os.close(secondary)
             secondary = None
             seen = b""
@@ -440,6 +449,216 @@ class Usage(Base):
                 self.assertIn(option, result.stdout)
         result = run("--version")
         self.assertEqual((result.returncode, result.stdout, result.stderr), (0, "nrbx-export 0.20\n", ""))
+
+
+def on_terminal(args, term="xterm", stdout_tty=False, stdin_tty=False):
+    """Runs with stderr (and optionally stdout, stdin) on a pseudo-terminal: (exit status, what it showed)."""
+    primary, secondary = pty.openpty()
+    try:
+        proc = subprocess.run([BINARY, *map(str, args)], stdin=secondary if stdin_tty else subprocess.DEVNULL,
+                              stdout=secondary if stdout_tty else subprocess.DEVNULL, stderr=secondary,
+                              timeout=60, env=dict(os.environ, TERM=term))
+        os.close(secondary)
+        secondary = None
+        seen = b""
+        while True:
+            try:
+                chunk = os.read(primary, 4096)
+            except OSError:
+                break
+            if not chunk:
+                break
+            seen += chunk
+    finally:
+        os.close(primary)
+        if secondary is not None:
+            os.close(secondary)
+    return proc.returncode, seen.decode()
+
+
+class Streams(Base):
+    """'-' as standard input and output, through real pipes."""
+
+    def test_pipes_give_the_pixels_of_a_file_run(self):
+        self.convert(self.pcg, "-p", self.pal, "-f", "png", "-o", self.path("file.png"))
+        reader = ("import io, sys; from PIL import Image; im = Image.open(io.BytesIO(sys.stdin.buffer.read())); "
+                  "sys.stdout.write(im.format + ' ' + im.convert('RGB').tobytes().hex())")
+        q = shlex.quote
+        shell = f"cat {q(self.pcg)} | {q(BINARY)} - -p {q(self.pal)} -f png -o - | {q(sys.executable)} -c {q(reader)}"
+        piped = subprocess.run(shell, shell=True, capture_output=True, text=True, timeout=60)
+        self.assertEqual(piped.stderr, "")
+        fmt, pixels = piped.stdout.split()
+        self.assertEqual(fmt, "PNG")
+        self.assertEqual(bytes.fromhex(pixels), read_picture(self.path("file.png"))[3])
+        # The palette from standard input, a BMP to standard output: the file run's bytes exactly.
+        self.convert(self.pcg, "-p", self.pal, "-o", self.path("file.bmp"))
+        with open(self.pal, "rb") as pal:
+            out = subprocess.run([BINARY, self.pcg, "-p", "-", "-o", "-"], stdin=pal, capture_output=True,
+                                 timeout=60)
+        self.assertEqual((out.returncode, out.stderr), (0, b""))
+        self.assertEqual(out.stdout, self.read("file.bmp"))
+        self.assertEqual(sorted(os.listdir(self.dir)), ["file.bmp", "file.png", "rand.pal", "rand.pcg"])
+
+    def test_standard_streams_misused_or_on_a_terminal(self):
+        for args in ([self.pcg, "-f", "png", "-o", "-"], ["-", "-o", self.path("x.bmp")]):
+            status, shown = on_terminal(args, stdout_tty=True, stdin_tty=True)
+            self.assertEqual(status, 2, shown)
+            self.assertIn("is a terminal", shown)
+        for args, message in (
+                (["-", "-p", "-", "-o", self.path("x.bmp")], "standard input ('-') can be read only once"),
+                (["-"], "standard input ('-') needs --output"),
+                ([self.pcg, "--split", "-o", "-"], "--split writes several files")):
+            result = run(*args)
+            self.assertEqual(result.returncode, 2)
+            self.assertIn(message, result.stderr)
+        self.assertEqual(sorted(os.listdir(self.dir)), ["rand.pal", "rand.pcg"])
+        # "./-" is a file named "-"; its picture lands beside it.
+        self.write("-", self.pattern_bytes)
+        result = run("./-", "-f", "png", cwd=self.dir)
+        self.assertEqual((result.returncode, result.stderr), (0, ""))
+        self.assertEqual(read_picture(self.path("-.png"))[3], read_picture_of(self, self.pcg))
+
+
+def read_picture_of(test, pattern):
+    """RGB bytes of the default 24-bit PNG of a pattern file, made by a separate run."""
+    out = test.path("reference.png")
+    test.convert(pattern, "-f", "png", "-o", out)
+    rgb = read_picture(out)[3]
+    os.unlink(out)
+    return rgb
+
+
+class Options(Base):
+    """Options as getopt_long reads them; output names; messages that quote user text."""
+
+    def test_abbreviations_and_bundles_parse_as_the_long_forms(self):
+        self.convert(self.pcg, "--palette", self.pal, "--block", "3", "--depth", "8",
+                     "--indexed", "sprite", "--format", "png", "--output", self.path("long.png"), "--quiet")
+        result = run(self.pcg, "--pal", self.pal, "--blo=3", "-qd8", "--ind", "sprite", "--form=png", "-o",
+                     self.path("short.png"))
+        self.assertEqual((result.returncode, result.stderr), (0, ""))
+        self.assertEqual(self.read("short.png"), self.read("long.png"))
+        result = run(self.pcg, "--o", self.path("x.png"))
+        self.assertEqual(result.returncode, 2)
+        self.assertIn("ambiguous option '--o' (--output, --output-dir)", result.stderr)
+
+    def test_output_name_needs_a_known_extension(self):
+        for name in ("m.jpg", "m", "m.png.gz"):
+            result = run(self.pcg, "-o", self.path(name))
+            self.assertEqual(result.returncode, 2)
+            self.assertIn("(.bmp, .png)", result.stderr)
+            self.assertEqual(result.stderr.count("\n"), 1)
+        self.assertEqual(sorted(os.listdir(self.dir)), ["rand.pal", "rand.pcg"])
+
+    def test_messages_escape_control_characters_and_give_reasons(self):
+        name = self.path("bad\nname\033[2J.pcg")
+        result = run(name, "-O", self.dir)
+        self.assertEqual(result.returncode, 1)
+        escaped = name.replace("\n", "\\n").replace("\033", "\\033")
+        self.assertEqual(result.stderr, f"nrbx-export: ファイル {escaped} は開けません. (No such file or directory)\n")
+        result = run(self.pcg, "-b", "x\ny")
+        self.assertEqual(result.stderr.count("\n"), 1)
+        self.assertIn("'x\\ny'", result.stderr)
+        os.mkdir(self.path("dir.pcg"))
+        result = run(self.path("dir.pcg"), "-o", self.path("d.bmp"))
+        self.assertEqual(result.returncode, 1)
+        self.assertTrue(result.stderr.endswith("は開けません. (Is a directory)\n"), result.stderr)
+
+    def test_one_output_by_two_names_is_refused_before_writing(self):
+        os.mkdir(self.path("real"))
+        os.symlink("real", self.path("linked"))
+        self.write("real/b.pcg", self.pattern_bytes)
+        self.write("a.dat", self.pattern_bytes)
+        for args, cwd in (
+                (["a.dat", os.path.join(self.dir, "a.dat"), "-f", "png"], self.dir),
+                (["real/b.pcg", "linked/b.pcg"], self.dir),
+                ([self.pcg, "-f", "bmp", "-o", self.pcg], None),
+                ([self.pcg, "-p", self.pal, "-f", "bmp", "-o", os.path.join(self.dir, "linked", "..", "rand.pal")],
+                 None)):
+            result = run(*args, cwd=cwd)
+            self.assertEqual(result.returncode, 2, (args, result.stderr))
+            self.assertRegex(result.stderr, "would both be written|would replace")
+        self.assertEqual(sorted(os.listdir(self.dir)), ["a.dat", "linked", "rand.pal", "rand.pcg", "real"])
+        self.assertEqual(os.listdir(self.path("real")), ["b.pcg"])
+
+    def test_progress_only_where_it_can_be_redrawn(self):
+        other = self.write("b.pcg", self.pattern_bytes)
+        self.assertIn("\r\033[K", on_terminal([self.pcg, other], term="xterm")[1])
+        self.assertEqual(on_terminal([self.pcg, other], term="dumb"), (0, ""))
+        self.assertEqual(on_terminal([self.pcg, other, "-q"], term="xterm"), (0, ""))
+
+
+class Pictures(Base):
+    """--transparent, --scale and --split, read back with Pillow."""
+
+    def test_transparent_marks_exactly_colour_index_zero(self):
+        zero = bytes(int(self.grid[y][x] == 0) for y in range(256) for x in range(256))
+        self.convert(self.pcg, "-p", self.pal, "--transparent", "-o", self.path("rgba.png"))
+        with Image.open(self.path("rgba.png")) as im:
+            self.assertEqual(im.mode, "RGBA")
+            alpha = im.getchannel("A").tobytes()
+            rgb = im.convert("RGB").tobytes()
+        self.assertEqual(alpha, bytes(0 if z else 255 for z in zero))
+        self.assertEqual(rgb, expected_rgb(self.grid, self.table, block_map(0)))
+
+        cells = [((0, 0, 7, 15), 5)]
+        self.convert(self.pcg, "-p", self.pal, "--cells", "0,0:7,15=5", "-d", "8", "--indexed", "sprite",
+                     "--transparent", "-o", self.path("p8.png"))
+        with Image.open(self.path("p8.png")) as im:
+            trns = im.info["transparency"]
+            values = im.tobytes()
+        self.assertEqual([i for i in range(len(trns)) if trns[i] != 255], list(range(0, 241, 16)))
+        self.assertTrue(all(trns[i] in (0, 255) for i in range(len(trns))))
+        blocks = block_map(0, cells)
+        self.assertEqual(values, bytes(blocks[y // 16][x // 16] * 16 + self.grid[y][x]
+                                       for y in range(256) for x in range(256)))
+
+        self.convert(self.pcg, "-p", self.pal, "-b", "9", "-d", "4", "--indexed", "sprite", "--transparent",
+                     "-o", self.path("p4.png"))
+        with Image.open(self.path("p4.png")) as im:
+            self.assertEqual(im.info["transparency"], 0)
+
+        for args in (["-o", self.path("t.bmp")], ["-d", "8", "-f", "png", "-o", self.path("t.png")]):
+            result = run(self.pcg, "--transparent", *args)
+            self.assertEqual(result.returncode, 2, args)
+        self.assertFalse(os.path.exists(self.path("t.bmp")) or os.path.exists(self.path("t.png")))
+
+    def test_scale_is_a_nearest_neighbour_enlargement(self):
+        for extra in ([], ["-d", "8", "--indexed", "sprite", "--transparent"], ["-d", "4", "-f", "bmp"]):
+            ext = "bmp" if "bmp" in extra else "png"
+            one, three = self.path(f"one.{ext}"), self.path(f"three.{ext}")
+            self.convert(self.pcg, "-p", self.pal, "-s", "2,1:4,5", *extra, "-o", one)
+            self.convert(self.pcg, "-p", self.pal, "-s", "2,1:4,5", *extra, "--scale", "3", "-o", three)
+            with Image.open(one) as a, Image.open(three) as b:
+                self.assertEqual(b.size, (144, 240))
+                self.assertEqual(b.mode, a.mode)
+                self.assertEqual(b.tobytes(), a.resize((144, 240), Image.NEAREST).tobytes(), extra)
+                self.assertEqual(b.info.get("transparency"), a.info.get("transparency"))
+        for bad in ("0", "9", "2x"):
+            self.assertEqual(run(self.pcg, "--scale", bad).returncode, 2)
+
+    def test_split_writes_one_file_per_cell(self):
+        os.mkdir(self.path("out"))
+        self.convert(self.pcg, "-p", self.pal, "--split", "-s", "14,2:15,3", "-f", "png", "-O", self.path("out"))
+        self.assertEqual(sorted(os.listdir(self.path("out"))),
+                         ["rand-14-02.png", "rand-14-03.png", "rand-15-02.png", "rand-15-03.png"])
+        for cx, cy in ((14, 2), (15, 3)):
+            _, _, size, rgb, _, _ = read_picture(self.path(f"out/rand-{cx}-{cy:02d}.png"))
+            self.assertEqual(size, (16, 16))
+            self.assertEqual(rgb, expected_rgb(self.grid, self.table, block_map(0), (cx, cy, cx, cy)))
+        # At 4 bits sprite-indexed each cell carries its own block.
+        self.convert(self.pcg, "-p", self.pal, "--split", "-s", "0,0:1,0", "--cells", "1,0:1,0=6", "-d", "4",
+                     "--indexed", "sprite", "-o", self.path("c.bmp"))
+        _, _, _, _, palette, values = read_picture(self.path("c-01-00.bmp"))
+        self.assertEqual(palette[:16], self.table[96:112])
+        self.assertEqual(values, bytes(self.grid[y][16 + x] for y in range(16) for x in range(16)))
+        # Two inputs whose cells land on the same files: refused, nothing written.
+        os.mkdir(self.path("sub"))
+        self.write("sub/rand.pcg", self.pattern_bytes)
+        result = run(self.pcg, self.path("sub/rand.pcg"), "--split", "-O", self.path("sub"))
+        self.assertEqual(result.returncode, 2)
+        self.assertIn("rand-00-00.bmp", result.stderr)
+        self.assertEqual(os.listdir(self.path("sub")), ["rand.pcg"])
 
 
 def main():

@@ -29,7 +29,7 @@ TEST_F(BatchPlan, OutputsBesideInputsOrInTheFolder) {
     Options o = options({"dir/a.pcg", "b", "x/.hidden", "c.tar.pat"});
     Plan plan = planJobs(o);
     ASSERT_EQ(plan.error, "");
-    EXPECT_EQ(plan.jobs[0], (Job{"dir/a.pcg", "dir/a.bmp", Format::Bmp}));
+    EXPECT_EQ(plan.jobs[0], (Job{"dir/a.pcg", "dir/a.bmp", Format::Bmp, {}}));
     EXPECT_EQ(plan.jobs[1].output, "b.bmp");
     EXPECT_EQ(plan.jobs[2].output, "x/.hidden.bmp");
     EXPECT_EQ(plan.jobs[3].output, "c.tar.bmp");
@@ -38,7 +38,7 @@ TEST_F(BatchPlan, OutputsBesideInputsOrInTheFolder) {
     o.format = Format::Png;
     plan = planJobs(o);
     ASSERT_EQ(plan.error, "");
-    EXPECT_EQ(plan.jobs[0], (Job{"dir/a.pcg", path("a.png"), Format::Png}));
+    EXPECT_EQ(plan.jobs[0], (Job{"dir/a.pcg", path("a.png"), Format::Png, {}}));
     EXPECT_EQ(plan.jobs[1].output, path("b.png"));
 }
 
@@ -52,7 +52,7 @@ TEST_F(BatchPlan, FormatFromOptionThenOutputName) {
     EXPECT_EQ(formatFor(o, "x.bmp"), Format::Png);  // the name stays as given, as the window keeps it
     o.format.reset();
     o.output = "pic.Png";
-    EXPECT_EQ(planJobs(o).jobs.at(0), (Job{"a.pcg", "pic.Png", Format::Png}));
+    EXPECT_EQ(planJobs(o).jobs.at(0), (Job{"a.pcg", "pic.Png", Format::Png, {}}));
 }
 
 TEST_F(BatchPlan, OutputFolderMustExist) {

@@ -4,7 +4,6 @@
 
 #include <sstream>
 
-using nrbx::cli::Job;
 using nrbx::cli::Progress;
 
 namespace {
@@ -12,9 +11,9 @@ namespace {
 std::string runBatch(std::size_t total, bool terminal, bool verbose, bool failSecond = false) {
     std::ostringstream err;
     {
-        Progress progress(err, total, terminal, verbose);
+        Progress progress(err, "nrbx-export", total, terminal, verbose);
         for (std::size_t i = 0; i < total; ++i) {
-            progress.starting(i, Job{"in" + std::to_string(i) + ".pcg", "out" + std::to_string(i) + ".bmp"});
+            progress.starting(i, "in" + std::to_string(i) + ".pcg", "out" + std::to_string(i) + ".bmp");
             if (failSecond && i == 1) progress.failed("boom.");
         }
         progress.finish();
@@ -42,4 +41,13 @@ TEST(Progress, VerboseGivesOneLinePerFileAnywhere) {
     EXPECT_EQ(runBatch(2, false, true), expected);
     EXPECT_EQ(runBatch(2, true, true), expected);
     EXPECT_EQ(runBatch(1, false, true), "[1/1] in0.pcg -> out0.bmp\n");
+}
+
+TEST(Progress, PathsAndMessagesStayOnOneLine) {
+    std::ostringstream err;
+    Progress progress(err, "nrbx-export", 2, true, false);
+    progress.starting(0, "a\033[2J\n.pcg", "x.bmp");
+    progress.failed("ファイル a\nb は開けません.");
+    progress.finish();
+    EXPECT_EQ(err.str(), "[1/2] a\\033[2J\\n.pcg\r\033[Knrbx-export: ファイル a\\nb は開けません.\n");
 }

@@ -1,4 +1,4 @@
-#include "cli/sprite_export.h"
+#include "export/sprite_indexed.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include "support/test_support.h"
 
 using namespace nrbx;
-using nrbx::cli::spriteIndexedExport;
+using nrbx::exporting::spriteIndexedExport;
 
 namespace {
 

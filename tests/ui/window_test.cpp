@@ -1,13 +1,16 @@
 // The main window driven as a user drives it: loads, the palette-block control, the mouse on the
 // picture, the menus and their enabling, the saves, the failure box and Exit.
 
+#include <QAbstractProxyModel>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -391,6 +394,14 @@ class WindowTest : public QObject {
     void rightClickElsewhereOpensNoMenu() {
         QTest::mouseClick(form()->centralWidget(), Qt::RightButton, {}, QPoint(100, 200));
         QVERIFY(QApplication::activePopupWidget() == nullptr);
+        // Pressed on the picture, released off it (left and below): the release is handled, no menu.
+        for (const QPoint off : {QPoint(-1, 100), QPoint(100, 256)}) {
+            canvas::startDrag();
+            QTest::mousePress(form()->pcg_img, Qt::RightButton, {}, cellPoint(4, 4));
+            QTest::mouseRelease(form()->pcg_img, Qt::RightButton, {}, off);
+            QVERIFY(!canvas::selectionState().dragging);
+            QVERIFY(QApplication::activePopupWidget() == nullptr);
+        }
     }
 
     void enablingRuleFollowsCopyModeWhenEachMenuOpens() {
@@ -628,6 +639,45 @@ class WindowTest : public QObject {
         QCOMPARE(offered, dir.filePath("picture.bmp"));
         QCOMPARE(filter, QStringLiteral("ビットマップファイル(*.bmp)"));
         QCOMPARE(QFileInfo(dir.filePath("picture.bmp")).size(), 66614);
+    }
+
+    void realDialogListsFilesInJapaneseWhateverTheSystemLanguage() {
+        nrbx::platform::setFileDialogRunner(nullptr);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+        QFile file(dir.filePath(QStringLiteral("data.pcg")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(32768, '\0'));
+        file.close();
+        const QLocale japanese(QLocale::Japanese, QLocale::Japan);
+        QStringList folderRow, fileRow;
+        bool answered = false;
+        answerRealDialog(answered, [&](QFileDialog* dialog) {
+            dialog->setDirectory(dir.path());
+            auto* files = qobject_cast<QFileSystemModel*>(dialog->proxyModel()->sourceModel());
+            const auto row = [&](const QString& name) {
+                const QModelIndex at = dialog->proxyModel()->mapFromSource(files->index(dir.filePath(name)));
+                QStringList texts;
+                for (int column = 0; column < 4; ++column)
+                    texts << dialog->proxyModel()->index(at.row(), column, at.parent()).data().toString();
+                return texts;
+            };
+            if (!QTest::qWaitFor([&] { return !row(QStringLiteral("folder")).at(2).isEmpty(); }, 3000))
+                return;
+            folderRow = row(QStringLiteral("folder"));
+            fileRow = row(QStringLiteral("data.pcg"));
+            dialog->selectFile(file.fileName());
+        });
+        form()->nx_pcgload->trigger();
+        QVERIFY(answered);
+        QCOMPARE(folderRow.size(), 4);
+        QCOMPARE(folderRow.at(2), QStringLiteral("フォルダ"));
+        QCOMPARE(fileRow.at(1), japanese.formattedDataSize(32768));
+        QCOMPARE(fileRow.at(3),
+                 japanese.toString(QFileInfo(file.fileName()).lastModified(), QLocale::ShortFormat));
+        QVERIFY(fileRow.at(3).contains(QLatin1Char('/')));
+        // The default locale is the program's own again once the dialog has closed.
+        QCOMPARE(QLocale().name(), QLocale::system().name());
     }
 
     void realOpenDialogAcceptsANameThatDoesNotExist() {

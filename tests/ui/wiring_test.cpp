@@ -1,12 +1,14 @@
 // The Help menu, context help and exit reach the about window and the help viewer.
 
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
 #include <QTest>
 #include <vector>
 
 #include "app/application.h"
 #include "platform/qt/help_viewer.h"
+#include "platform/qt/image_control.h"
 #include "support/window_fixture.h"
 #include "ui/ap.h"
 #include "ui/nrbx_main.h"
@@ -33,7 +35,12 @@ class WiringTest : public QObject {
         std::vector<HelpCall> calls;
         {
             nrbx::test::RunningProgram program;
-            nrbx::platform::setHelpViewerHandler([&](const HelpCall& c) { calls.push_back(c); });
+            // Whether a menu was still open when the viewer was asked: it would stay above the viewer.
+            std::vector<bool> menuOpen;
+            nrbx::platform::setHelpViewerHandler([&](const HelpCall& c) {
+                calls.push_back(c);
+                menuOpen.push_back(QApplication::activePopupWidget() != nullptr);
+            });
             auto* form = program.form();
 
             // F1 in an open menu before the help command: the start-up path, context 0.
@@ -50,9 +57,13 @@ class WiringTest : public QObject {
             const std::string beside = nrbx::ui::shellState().executableDirectory + "/nrbx.hlp";
             QCOMPARE(calls[1].helpFile, beside);
 
+            QTest::mouseClick(form->pcg_img, Qt::RightButton, {}, QPoint(40, 40));
+            QVERIFY(form->Popup1->isVisible());
             QCoreApplication::sendEvent(form->Popup1, &f1);
             QCOMPARE(calls.size(), size_t(3));
             QCOMPARE(calls[2].helpFile, beside);
+            QVERIFY(!menuOpen[2]);
+            QVERIFY(!form->Popup1->isVisible());
             program.application().shutDown();
             QVERIFY(nrbx::ui::ap_fm == nullptr);
         }

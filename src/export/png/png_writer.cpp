@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <new>
 
@@ -60,14 +61,21 @@ platform::Failure encodingFailure() {
     return platform::Failure(platform::FailureKind::OutOfResources, "システム リソースが足りません");
 }
 
-// Rows as libpng takes them: RGB bytes, or one index per pixel (libpng packs 4-bit rows itself).
+bool hasPixelAlpha(const ExportImage& image) {
+    return image.bpp == 24 && !image.alpha.empty();
+}
+
+// Rows as libpng takes them: RGB or RGBA bytes, or one index per pixel (libpng packs 4-bit rows itself).
 std::vector<std::uint8_t> pngRows(const ExportImage& image) {
     if (image.bpp != 24) return image.pixels;
-    std::vector<std::uint8_t> rgb(image.pixels.size());
-    for (std::size_t i = 0; i + 2 < rgb.size(); i += 3) {
-        rgb[i] = image.pixels[i + 2];
-        rgb[i + 1] = image.pixels[i + 1];
-        rgb[i + 2] = image.pixels[i];
+    const std::size_t channels = hasPixelAlpha(image) ? 4 : 3;
+    std::vector<std::uint8_t> rgb(image.pixels.size() / 3 * channels);
+    for (std::size_t p = 0, i = 0; i + 2 < image.pixels.size(); ++p, i += 3) {
+        std::uint8_t* out = &rgb[p * channels];
+        out[0] = image.pixels[i + 2];
+        out[1] = image.pixels[i + 1];
+        out[2] = image.pixels[i];
+        if (channels == 4) out[3] = image.alpha[p];
     }
     return rgb;
 }
@@ -80,9 +88,19 @@ bool writeWithLibpng(png_structp png, png_infop info, Sink* sink, const ExportIm
     const bool indexed = image.bpp != 24;
     png_set_write_fn(png, sink, appendBytes, flushNothing);
     png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height),
-                 indexed ? image.bpp : 8, indexed ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB,
+                 indexed ? image.bpp : 8,
+                 indexed                ? PNG_COLOR_TYPE_PALETTE
+                 : hasPixelAlpha(image) ? PNG_COLOR_TYPE_RGB_ALPHA
+                                        : PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (indexed) png_set_PLTE(png, info, plte, plteSize);
+    if (indexed && !image.alpha.empty()) {
+        // tRNS may stop at the last entry that is not opaque; the rest count as opaque.
+        int count =
+            static_cast<int>(std::min<std::size_t>(image.alpha.size(), static_cast<std::size_t>(plteSize)));
+        while (count > 0 && image.alpha[static_cast<std::size_t>(count - 1)] == 255) --count;
+        if (count > 0) png_set_tRNS(png, info, image.alpha.data(), count, nullptr);
+    }
     // Flat sprite colours deflate better unfiltered: the demo picture is a quarter smaller than with
     // libpng's adaptive choice for RGB, and it is written faster.
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
@@ -98,7 +116,9 @@ bool writeWithLibpng(png_structp png, png_infop info, Sink* sink, const ExportIm
 std::vector<std::uint8_t> encodePng(const ExportImage& image) {
     const bool indexed = image.bpp != 24;
     const std::vector<std::uint8_t> rows = pngRows(image);
-    const std::size_t rowBytes = static_cast<std::size_t>(image.width) * (indexed ? 1 : 3);
+    const std::size_t rowBytes = static_cast<std::size_t>(image.width) * (indexed                ? 1
+                                                                          : hasPixelAlpha(image) ? 4
+                                                                                                 : 3);
     std::vector<png_bytep> rowPointers(image.height);
     for (int y = 0; y < image.height; ++y) {
         rowPointers[y] = const_cast<png_bytep>(rows.data() + y * rowBytes);

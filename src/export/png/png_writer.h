@@ -1,5 +1,6 @@
 #pragma once
-// PNG files from an export image: 24 bits as RGB, 8 and 4 bits as indexed PNG with the image's colour table.
+// PNG files from an export image: 24 bits as RGB (RGBA when the image carries alpha), 8 and 4 bits as
+// indexed PNG with the image's colour table (and a tRNS chunk when the table carries alpha).
 
 #include <cstdint>
 #include <string>

@@ -3,6 +3,9 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
+#include <QLocale>
 #include <utility>
 
 namespace nrbx::platform {
@@ -22,8 +25,47 @@ int filterNumber(const QStringList& filters, const QString& selected) {
     return 0;
 }
 
+// The file list's sizes and dates in Japanese: the file system model writes them in the system's language.
+class JapaneseFileColumns : public QIdentityProxyModel {
+  public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (!files || role != Qt::DisplayRole || !index.isValid())
+            return QIdentityProxyModel::data(index, role);
+        const QModelIndex source = mapToSource(index);
+        const QLocale japanese = dialogLocale();
+        switch (index.column()) {
+            case 1:
+                if (files->isDir(source)) break;
+                return japanese.formattedDataSize(files->size(source));
+            case 3:
+                return japanese.toString(files->lastModified(source), QLocale::ShortFormat);
+            default:
+                break;
+        }
+        return QIdentityProxyModel::data(index, role);
+    }
+};
+
+// While a dialog runs, the default locale is Japanese too: Qt describes file types in it.
+class DefaultLocaleScope {
+  public:
+    explicit DefaultLocaleScope(const QLocale& locale) { QLocale::setDefault(locale); }
+    ~DefaultLocaleScope() { QLocale::setDefault(m_saved); }
+    DefaultLocaleScope(const DefaultLocaleScope&) = delete;
+    DefaultLocaleScope& operator=(const DefaultLocaleScope&) = delete;
+
+  private:
+    QLocale m_saved;
+};
+
 std::optional<FileDialogAnswer> runQtDialog(QWidget* parent, const FileDialogRequest& request) {
+    const DefaultLocaleScope japanese(dialogLocale());
     QFileDialog dialog(parent, request.title, request.directory);
+    dialog.setLocale(dialogLocale());
+    dialog.setProxyModel(new JapaneseFileColumns(&dialog));
     // Qt's own dialog everywhere, so the default suffix, the filters and the missing overwrite question
     // behave the same on every desktop.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -52,6 +94,10 @@ QString qtPattern(const QString& pattern) {
 }
 
 }  // namespace
+
+QLocale dialogLocale() {
+    return QLocale(QLocale::Japanese, QLocale::Japan);
+}
 
 void setFileDialogRunner(FileDialogRunner runner) {
     g_runner = std::move(runner);

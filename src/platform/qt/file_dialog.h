@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+class QLocale;
 class QWidget;
 
 namespace nrbx::platform {
@@ -35,6 +36,9 @@ struct FileDialogAnswer {
 // dialog.
 using FileDialogRunner = std::function<std::optional<FileDialogAnswer>(QWidget*, const FileDialogRequest&)>;
 void setFileDialogRunner(FileDialogRunner runner);
+
+// The dialogs speak the window's language, Japanese, whatever the system's is.
+QLocale dialogLocale();
 
 // "Desc|*.a;*.b|All|*.*" as Qt name filters, one per pair. "*.*" becomes "*": it means every file.
 QStringList qtNameFilters(const QString& filterList);

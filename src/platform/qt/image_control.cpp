@@ -102,9 +102,12 @@ void ImageControl::mouseMoveEvent(QMouseEvent* event) {
 void ImageControl::mouseReleaseEvent(QMouseEvent* event) {
     const QPointF p = event->position();
     const QPoint global = event->globalPosition().toPoint();
+    const QPoint pixel(picturePixel(p.x()), picturePixel(p.y()));
     const QPointer<ImageControl> self(this);
-    emit mouseReleased(event->button(), event->modifiers(), picturePixel(p.x()), picturePixel(p.y()));
-    if (self && event->button() == Qt::RightButton && m_popup) m_popup->popup(global);
+    emit mouseReleased(event->button(), event->modifiers(), pixel.x(), pixel.y());
+    // A press on the picture dragged off it still reports its release here, but opens no menu.
+    if (self && event->button() == Qt::RightButton && m_popup && rect().contains(pixel))
+        m_popup->popup(global);
 }
 
 }  // namespace nrbx::platform

@@ -20,7 +20,7 @@ class ImageControl : public QWidget {
     void setImage(const QImage& image);
     const QImage& image() const { return m_image; }
 
-    // A menu opened at the pointer after a right-button release has been reported.
+    // A menu opened at the pointer after a right-button release inside the control has been reported.
     void setPopupMenu(QMenu* menu) { m_popup = menu; }
 
   signals:

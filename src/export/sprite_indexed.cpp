@@ -1,5 +1,6 @@
-#include "cli/sprite_export.h"
+#include "export/sprite_indexed.h"
 
+#include <algorithm>
 #include <string>
 
 #include "canvas/images.h"
@@ -8,7 +9,7 @@
 #include "data/pattern.h"
 #include "platform/failure.h"
 
-namespace nrbx::cli {
+namespace nrbx::exporting {
 
 namespace {
 
@@ -23,10 +24,31 @@ std::string cellName(int cx, int cy) {
 
 }  // namespace
 
-exporting::ExportImage spriteIndexedExport(int x0, int y0, int x1, int y1, int bpp) {
+CellBlocks plannedCellBlocks(int block, std::span<const CellsBlock> changes) {
+    CellBlocks blocks;
+    for (auto& row : blocks) row.fill(block);
+    for (const auto& c : changes) {
+        for (int cy = c.cells.y0; cy <= c.cells.y1; ++cy)
+            for (int cx = c.cells.x0; cx <= c.cells.x1; ++cx) blocks[cy][cx] = c.block;
+    }
+    return blocks;
+}
+
+std::optional<std::pair<int, int>> firstMixedCell(const CellBlocks& blocks, const canvas::CellRect& cells) {
+    const int first = blocks[cells.y0][cells.x0];
+    for (int cy = cells.y0; cy <= cells.y1; ++cy)
+        for (int cx = cells.x0; cx <= cells.x1; ++cx)
+            if (blocks[cy][cx] != first) return std::pair{cx, cy};
+    return std::nullopt;
+}
+
+ExportImage spriteIndexedExport(int x0, int y0, int x1, int y1, int bpp) {
     if (bpp != 8 && bpp != 4) throw cannotIndex("depth " + std::to_string(bpp) + " is not 8 or 4");
-    const auto [xmin, xmax] = canvas::OrderPair(canvas::ClampInt(x0, 0, 15), canvas::ClampInt(x1, 0, 15));
-    const auto [ymin, ymax] = canvas::OrderPair(canvas::ClampInt(y0, 0, 15), canvas::ClampInt(y1, 0, 15));
+    constexpr int kLastCell = canvas::kCellsPerSide - 1;
+    const auto [xmin, xmax] =
+        canvas::OrderPair(canvas::ClampInt(x0, 0, kLastCell), canvas::ClampInt(x1, 0, kLastCell));
+    const auto [ymin, ymax] =
+        canvas::OrderPair(canvas::ClampInt(y0, 0, kLastCell), canvas::ClampInt(y1, 0, kLastCell));
     const auto& cellBlock = canvas::imageState().cellBlock;
     const int firstBlock = cellBlock[ymin][xmin];
     for (int cy = ymin; cy <= ymax; ++cy) {
@@ -44,7 +66,7 @@ exporting::ExportImage spriteIndexedExport(int x0, int y0, int x1, int y1, int b
 
     const auto& table = data::paletteState().table;
     const auto& grid = data::patternState().grid;
-    exporting::ExportImage image;
+    ExportImage image;
     image.width = (xmax - xmin + 1) * canvas::kCellSize;
     image.height = (ymax - ymin + 1) * canvas::kCellSize;
     image.bpp = bpp;
@@ -66,4 +88,4 @@ exporting::ExportImage spriteIndexedExport(int x0, int y0, int x1, int y1, int b
     return image;
 }
 
-}  // namespace nrbx::cli
+}  // namespace nrbx::exporting

@@ -1,0 +1,218 @@
+#include "cli/option_table.h"
+
+#include <getopt.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace nrbx::cli {
+
+namespace {
+
+constexpr int kHelpCode = 'h';
+constexpr int kVersionCode = 0x7FFF;
+constexpr int kLongCodeBase = 0x100;  // a long option's code: this plus its table index
+
+constexpr std::size_t kHelpColumns = 80;
+constexpr std::size_t kHelpIndent = 30;
+
+// The user's option as written before any "=value".
+std::string longNameOf(std::string_view arg) {
+    const auto eq = arg.find('=');
+    return std::string(arg.substr(0, eq));
+}
+
+std::string unknownOrAmbiguous(std::string_view arg, const std::vector<std::string>& names) {
+    const std::string shown = longNameOf(arg);
+    const std::string_view prefix = std::string_view(shown).substr(2);
+    std::string candidates;
+    int count = 0;
+    for (const auto& name : names) {
+        if (name.starts_with(prefix)) {
+            candidates += (count++ == 0 ? "--" : ", --") + name;
+        }
+    }
+    if (count > 1) return "ambiguous option '" + shown + "' (" + candidates + ")";
+    return "unknown option '" + shown + "'";
+}
+
+void appendWrapped(std::string& out, std::string_view text, std::size_t indent, std::size_t firstColumn) {
+    std::size_t column = firstColumn;
+    bool lineEmpty = true;
+    while (!text.empty()) {
+        const auto space = text.find(' ');
+        const std::string_view word = text.substr(0, space);
+        text = space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
+        if (word.empty()) continue;
+        if (!lineEmpty && column + 1 + word.size() > kHelpColumns) {
+            out += '\n';
+            out.append(indent, ' ');
+            column = indent;
+            lineEmpty = true;
+        }
+        if (!lineEmpty) {
+            out += ' ';
+            ++column;
+        }
+        out += word;
+        column += word.size();
+        lineEmpty = false;
+    }
+    out += '\n';
+}
+
+void appendParagraphs(std::string& out, std::string_view text) {
+    while (!text.empty()) {
+        const auto end = text.find("\n\n");
+        std::string paragraph(text.substr(0, end));
+        std::replace(paragraph.begin(), paragraph.end(), '\n', ' ');
+        appendWrapped(out, paragraph, 0, 0);
+        if (end == std::string_view::npos) break;
+        out += '\n';
+        text = text.substr(end + 2);
+    }
+}
+
+void appendOption(std::string& out, const OptionSpec& o) {
+    std::string left = "  ";
+    left += o.shortName != '\0' ? std::string{'-', o.shortName, ',', ' '} : std::string("    ");
+    left += "--";
+    left += o.longName;
+    if (!o.valueName.empty()) {
+        left += ' ';
+        left += o.valueName;
+    }
+    out += left;
+    if (left.size() + 2 > kHelpIndent) {
+        out += '\n';
+        out.append(kHelpIndent, ' ');
+    } else {
+        out.append(kHelpIndent - left.size(), ' ');
+    }
+    appendWrapped(out, o.help, kHelpIndent, kHelpIndent);
+}
+
+}  // namespace
+
+ParsedArguments parseOptions(std::span<const std::string> args, std::span<const OptionSpec> table) {
+    ParsedArguments result;
+    auto fail = [&result](std::string message) {
+        result.action = ParsedArguments::Action::UsageError;
+        result.error = std::move(message);
+        result.operands.clear();
+        return result;
+    };
+
+    // "-": operands come back in order as code 1, whatever POSIXLY_CORRECT says; ":": a missing value
+    // is told apart from an unknown option, and getopt prints nothing itself.
+    std::string shortOptions = "-:h";
+    std::vector<option> longOptions;
+    std::vector<std::string> longNames;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const OptionSpec& o = table[i];
+        longNames.emplace_back(o.longName);
+        if (o.shortName != '\0') {
+            shortOptions += o.shortName;
+            if (!o.valueName.empty()) shortOptions += ':';
+        }
+    }
+    longNames.emplace_back("help");
+    longNames.emplace_back("version");
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        longOptions.push_back(option{longNames[i].c_str(),
+                                     table[i].valueName.empty() ? no_argument : required_argument, nullptr,
+                                     kLongCodeBase + static_cast<int>(i)});
+    }
+    longOptions.push_back(option{"help", no_argument, nullptr, kHelpCode});
+    longOptions.push_back(option{"version", no_argument, nullptr, kVersionCode});
+    longOptions.push_back(option{nullptr, 0, nullptr, 0});
+
+    std::vector<std::string> storage(args.begin(), args.end());
+    std::vector<char*> argv;
+    static char programName[] = "nrbx";
+    argv.push_back(programName);
+    for (auto& a : storage) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const int argc = static_cast<int>(argv.size() - 1);
+
+    auto findShort = [&table](int c) -> const OptionSpec* {
+        for (const auto& o : table)
+            if (o.shortName != '\0' && o.shortName == c) return &o;
+        return nullptr;
+    };
+    auto nameOfCode = [&](int code, bool isLong) -> std::string {
+        if (code == kHelpCode) return isLong ? "--help" : "-h";
+        if (code == kVersionCode) return "--version";
+        if (code >= kLongCodeBase) return "--" + longNames[static_cast<std::size_t>(code - kLongCodeBase)];
+        return std::string{'-', static_cast<char>(code)};
+    };
+
+    bool help = false;
+    bool version = false;
+    optind = 0;  // glibc: start afresh, as this may run more than once in a process
+    opterr = 0;
+    while (true) {
+        const int c = ::getopt_long(argc, argv.data(), shortOptions.c_str(), longOptions.data(), nullptr);
+        if (c == -1) break;
+        if (c == 1) {
+            result.operands.emplace_back(optarg);
+            continue;
+        }
+        // The argument getopt just finished with; for an unknown short option inside a bundle it is
+        // still the current one.
+        const std::string_view current = optind - 1 >= 1 && optind - 1 < argc ? argv[optind - 1] : "";
+        if (c == '?') {
+            if (optopt == 0) return fail(unknownOrAmbiguous(current, longNames));
+            if (optopt >= kLongCodeBase || optopt == kVersionCode ||
+                (optopt == kHelpCode && current.starts_with("--")))
+                return fail(nameOfCode(optopt, true) + " takes no value");
+            return fail("unknown option '" + std::string{'-', static_cast<char>(optopt)} + "'");
+        }
+        if (c == ':') return fail(nameOfCode(optopt, current.starts_with("--")) + " needs a value");
+        if (c == kHelpCode) {
+            help = true;
+            continue;
+        }
+        if (c == kVersionCode) {
+            version = true;
+            continue;
+        }
+        const OptionSpec* spec =
+            c >= kLongCodeBase ? &table[static_cast<std::size_t>(c - kLongCodeBase)] : findShort(c);
+        if (spec == nullptr) return fail("unknown option '" + std::string{'-', static_cast<char>(c)} + "'");
+        if (std::string error = spec->apply(optarg != nullptr ? optarg : ""); !error.empty())
+            return fail(std::move(error));
+    }
+    for (int i = optind; i < argc; ++i) result.operands.emplace_back(argv[i]);  // after "--"
+    if (help) {
+        result.action = ParsedArguments::Action::Help;
+    } else if (version) {
+        result.action = ParsedArguments::Action::Version;
+    }
+    return result;
+}
+
+OptionSpec quietOption(bool& quiet) {
+    return OptionSpec{
+        "quiet", 'q', {}, "no warnings and no progress line on stderr", [&quiet](std::string_view) {
+            quiet = true;
+            return std::string();
+        }};
+}
+
+std::string formatHelp(const HelpLayout& layout, std::span<const OptionSpec> table) {
+    std::string out(layout.usage);
+    if (!out.ends_with('\n')) out += '\n';
+    appendParagraphs(out, layout.summary);
+    out += '\n';
+    for (const auto& o : table) appendOption(out, o);
+    appendOption(out, OptionSpec{"help", 'h', {}, "show this help and exit", {}});
+    appendOption(out, OptionSpec{"version", '\0', {}, "show the version and exit", {}});
+    if (!layout.epilogue.empty()) {
+        out += '\n';
+        appendParagraphs(out, layout.epilogue);
+    }
+    return out;
+}
+
+}  // namespace nrbx::cli

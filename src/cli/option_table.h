@@ -1,0 +1,55 @@
+#pragma once
+// The option table of a command-line tool: one entry per option drives both the parsing (glibc's
+// getopt_long) and the help text, so the two cannot drift apart.
+//
+// Parsing follows getopt_long: a long option may be shortened to any unique prefix ("--pal" for
+// "--palette"), short options bundle ("-vd4" is "-v -d 4"), a value follows its option as the next
+// argument, as "--name=value" or as "-xvalue", and "--" ends the options. Options and operands may
+// come in any order (whatever POSIXLY_CORRECT says); operands keep their order, and "-" is an operand.
+// -h/--help and --version are added to every table.
+
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace nrbx::cli {
+
+struct OptionSpec {
+    std::string_view longName;   // without "--"; required
+    char shortName = '\0';       // '\0': the long form only
+    std::string_view valueName;  // empty: a flag; else how the help text names its value ("FILE", "N")
+    std::string_view help;       // plain text, wrapped to the help text's column by formatHelp
+    // Takes the value (empty for a flag); returns a one-line usage error, or an empty string when the
+    // value is good. Called in command-line order, so a later option can override an earlier one.
+    std::function<std::string(std::string_view value)> apply;
+};
+
+struct ParsedArguments {
+    enum class Action { Run, Help, Version, UsageError };
+    Action action = Action::Run;
+    std::vector<std::string> operands;  // the arguments that are not options, in order
+    std::string error;                  // Action::UsageError: one line, without the tool's name
+};
+
+// Reads args (without the program name). A usage error stops at the first bad argument; otherwise
+// --help, then --version, win over everything else (the tool then skips its checks between options).
+// Messages: "unknown option '--x'", "ambiguous option '--o' (--output, --output-dir)",
+// "-p needs a value", "--palette needs a value", "--verbose takes no value", or the apply's own.
+ParsedArguments parseOptions(std::span<const std::string> args, std::span<const OptionSpec> table);
+
+// The standard quiet flag: -q, --quiet.
+OptionSpec quietOption(bool& quiet);
+
+struct HelpLayout {
+    std::string_view usage;     // "Usage: TOOL ..." line(s), as written
+    std::string_view summary;   // what the tool does; wrapped
+    std::string_view epilogue;  // after the options (exit statuses and the like); wrapped
+};
+
+// Usage, summary, one entry per option ("  -p, --palette FILE   help...") and the epilogue, every line
+// within 80 columns. Paragraphs in summary and epilogue are separated by "\n\n".
+std::string formatHelp(const HelpLayout& layout, std::span<const OptionSpec> table);
+
+}  // namespace nrbx::cli

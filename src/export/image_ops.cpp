@@ -1,0 +1,63 @@
+#include "export/image_ops.h"
+
+#include <cstring>
+
+#include "data/pattern.h"
+
+namespace nrbx::exporting {
+
+namespace {
+
+std::size_t bytesPerPixel(const ExportImage& image) {
+    return image.bpp == 24 ? 3 : 1;
+}
+
+// Each pixel repeated factor times both ways.
+ExportImage enlarged(const ExportImage& image, int factor) {
+    ExportImage out;
+    out.width = image.width * factor;
+    out.height = image.height * factor;
+    out.bpp = image.bpp;
+    out.colorTable = image.colorTable;
+    const std::size_t bpp = bytesPerPixel(image);
+    const bool pixelAlpha = image.bpp == 24 && !image.alpha.empty();
+    out.alpha = pixelAlpha ? std::vector<std::uint8_t>() : image.alpha;
+    out.pixels.resize(static_cast<std::size_t>(out.width) * out.height * bpp);
+    if (pixelAlpha) out.alpha.resize(static_cast<std::size_t>(out.width) * out.height);
+    for (int y = 0; y < out.height; ++y) {
+        const std::size_t srcRow = static_cast<std::size_t>(y / factor) * image.width;
+        const std::size_t dstRow = static_cast<std::size_t>(y) * out.width;
+        for (int x = 0; x < out.width; ++x) {
+            const std::size_t src = srcRow + x / factor;
+            std::memcpy(&out.pixels[(dstRow + x) * bpp], &image.pixels[src * bpp], bpp);
+            if (pixelAlpha) out.alpha[dstRow + x] = image.alpha[src];
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+void makeIndexZeroTransparent(ExportImage& image, const canvas::CellRect& cells, bool spriteIndexed) {
+    if (image.bpp != 24) {
+        if (!spriteIndexed) return;
+        image.alpha.assign(image.colorTable.size(), 255);
+        for (std::size_t i = 0; i < image.alpha.size(); i += 16) image.alpha[i] = 0;
+        return;
+    }
+    const auto& grid = data::patternState().grid;
+    image.alpha.resize(static_cast<std::size_t>(image.width) * image.height);
+    std::uint8_t* out = image.alpha.data();
+    for (int y = cells.y0 * canvas::kCellSize; y < (cells.y1 + 1) * canvas::kCellSize; ++y) {
+        const std::uint8_t* in = grid.row(y);
+        for (int x = cells.x0 * canvas::kCellSize; x < (cells.x1 + 1) * canvas::kCellSize; ++x)
+            *out++ = (in[x] & 0x0F) == 0 ? 0 : 255;
+    }
+}
+
+ExportImage scaledExport(const ExportImage& image, int factor) {
+    if (factor <= 1) return image;
+    return enlarged(image, factor);
+}
+
+}  // namespace nrbx::exporting

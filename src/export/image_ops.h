@@ -1,0 +1,17 @@
+#pragma once
+// Changes of an export image on its way to the file: transparency of colour index 0, enlargement.
+
+#include "canvas/images.h"
+#include "export/export_image.h"
+
+namespace nrbx::exporting {
+
+// Makes colour index 0 transparent in an image of the given cells of the picture as last rendered.
+// 24 bits: alpha 0 on every pixel whose colour index is 0; sprite-indexed (8 or 4 bits): alpha 0 on
+// every table entry that is some block's index 0 (entries 0, 16, 32, ...). Other images: unchanged.
+void makeIndexZeroTransparent(ExportImage& image, const canvas::CellRect& cells, bool spriteIndexed);
+
+// Every pixel as a factor x factor square (nearest neighbour); factor 1 returns the image as it is.
+ExportImage scaledExport(const ExportImage& image, int factor);
+
+}  // namespace nrbx::exporting
