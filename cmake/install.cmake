@@ -10,7 +10,7 @@ install(FILES ${NRBX_DIST}/${NRBX_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTA
 install(FILES ${NRBX_DIST}/${NRBX_APP_ID}.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
 install(FILES ${NRBX_DIST}/nrbx.thumbnailer DESTINATION ${CMAKE_INSTALL_DATADIR}/thumbnailers)
 install(DIRECTORY ${NRBX_DIST}/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
-install(FILES ${NRBX_DIST}/bash-completion/nrbx-export
+install(FILES ${NRBX_DIST}/bash-completion/nrbx-export ${NRBX_DIST}/bash-completion/nrbx-import
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${NRBX_DIST}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/samples/demo.pcg ${PROJECT_SOURCE_DIR}/samples/demo.pal

@@ -24,6 +24,7 @@ dpkg-deb --field "$deb" Package Version Architecture Section Depends Recommends
 trap '"${apt[@]}" purge nrbx >/dev/null' EXIT
 "${apt[@]}" install "$deb" >/dev/null
 nrbx-export --version
+nrbx-import --version
 [ "$(command -v nrbx)" = /usr/bin/nrbx ]
 [ -f /usr/share/nrbx/nrbx.hlp ]
 [ "$(nrbx --help | sed -n 's/^Help file: //p')" = /usr/bin/../share/nrbx/nrbx.hlp ]

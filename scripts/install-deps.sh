@@ -4,6 +4,7 @@ set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 packages=(
   build-essential cmake pkg-config clang-format-14
+  clang-14 libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev

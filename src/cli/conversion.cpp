@@ -46,7 +46,8 @@ void write(const exporting::ExportImage& image, Format format, const std::string
 }  // namespace
 
 void convertFile(const Options& options, const Job& job, const std::vector<std::uint8_t>& pattern,
-                 const std::optional<std::vector<std::uint8_t>>& palette) {
+                 const std::optional<std::vector<std::uint8_t>>& palette,
+                 const std::optional<data::BlockMap>& blockMap) {
     // The state the window starts with, so inputs of a batch cannot leak into each other (a short
     // pattern file would otherwise keep the tail of the one before).
     canvas::resetPictureToStartUp();
@@ -60,6 +61,14 @@ void convertFile(const Options& options, const Job& job, const std::vector<std::
         data::UnpackPaletteWords();
         data::BuildPaletteColors();
         canvas::RenderCells(0, 0, kLastCell, kLastCell);
+    }
+    if (blockMap) {
+        for (int n = 0; n < data::kCellsPerSide * data::kCellsPerSide; ++n) {
+            const int cx = n % data::kCellsPerSide, cy = n / data::kCellsPerSide;
+            canvas::setPaletteBlock((*blockMap)[n]);
+            canvas::RenderCells(cx, cy, cx, cy);
+        }
+        canvas::setPaletteBlock(options.block);
     }
     for (const auto& c : options.cells) {
         canvas::setSelection(c.cells);

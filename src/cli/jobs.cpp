@@ -51,6 +51,7 @@ Plan planJobs(const Options& options) {
     }
     std::vector<std::string> inputs = options.patterns;
     if (options.palette) inputs.push_back(*options.palette);
+    if (options.blockMap) inputs.push_back(*options.blockMap);
     for (const auto& input : options.patterns) {
         Job job;
         job.input = input;
@@ -81,12 +82,14 @@ Plan planJobs(const Options& options) {
         if (job.cells.empty()) outputs.push_back(job.output);
         for (const auto& cell : job.cells) outputs.push_back(cell.output);
     }
+    if (options.paletteOut) outputs.push_back(*options.paletteOut);
     if (std::string error = checkStandardStreams(inputs, outputs); !error.empty()) {
         plan.error = std::move(error);
         return plan;
     }
     OutputCheck check;
     if (options.palette) check.addInput(*options.palette, "the palette file '" + *options.palette + "'");
+    if (options.blockMap) check.addInput(*options.blockMap, "the block map '" + *options.blockMap + "'");
     for (const auto& job : plan.jobs) check.addInput(job.input, "the input '" + job.input + "'");
     for (const auto& job : plan.jobs) {
         if (job.cells.empty()) plan.error = check.addOutput(job.output, job.input);
@@ -95,6 +98,11 @@ Plan planJobs(const Options& options) {
             plan.error = check.addOutput(cell.output, job.input);
         }
         if (!plan.error.empty()) return plan;
+    }
+    if (options.paletteOut) {
+        // A palette file is kept work, unlike a picture made from it: replaced only when asked.
+        if (!options.force) check.refuseExisting();
+        plan.error = check.addOutput(*options.paletteOut, options.palette.value_or("the palette"));
     }
     return plan;
 }

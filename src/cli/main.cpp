@@ -1,18 +1,22 @@
 // nrbx-export: the window's picture conversion for scripts and build pipelines, without a display.
 
+#include <algorithm>
 #include <exception>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "canvas/start_up.h"
 #include "cli/conversion.h"
 #include "cli/io.h"
 #include "cli/jobs.h"
 #include "cli/options.h"
 #include "cli/progress.h"
 #include "cli/tool.h"
+#include "data/block_map.h"
 #include "data/palette.h"
+#include "data/palette_formats.h"
 #include "data/pattern.h"
 #include "platform/failure.h"
 
@@ -29,6 +33,19 @@ std::optional<std::string> sizeWarning(const std::string& name, const cli::Input
            (in.longer || in.size > expected ? "; the rest is ignored" : "; the rest is taken as zeros");
 }
 
+// The palette as read, or the built-in one as the palette file would hold it.
+data::PaletteFile paletteTable(const std::optional<data::PaletteFile>& given) {
+    if (given) return *given;
+    canvas::resetPictureToStartUp();
+    data::PaletteFile palette;
+    for (int k = 0; k < data::kPaletteEntries; ++k) {
+        const std::uint16_t word = data::wordFromColor(data::paletteState().table[k]);
+        palette.bytes[2 * k] = std::uint8_t(word >> 8);
+        palette.bytes[2 * k + 1] = std::uint8_t(word);
+    }
+    return palette;
+}
+
 int run(const cli::Tool& tool, const cli::Options& options) {
     const cli::Plan plan = cli::planJobs(options);
     if (!plan.error.empty()) return tool.usageError(plan.error);
@@ -37,25 +54,49 @@ int run(const cli::Tool& tool, const cli::Options& options) {
         if (text && !tool.quiet()) progress.line(tool.name() + ": warning: " + *text);
     };
     std::optional<std::vector<std::uint8_t>> palette;
-    if (options.palette) {
-        // Read once, so a missing one is reported once rather than for every input.
-        try {
-            cli::InputData in = cli::readInput(*options.palette, data::kPaletteBytes);
-            warn(sizeWarning(*options.palette, in, data::kPaletteBytes, "palette file"));
-            palette = std::move(in.bytes);
-        } catch (const platform::Failure& failure) {
-            progress.failed(cli::failureText(failure));
-            return cli::kExitFailed;
+    std::optional<data::PaletteFile> paletteFile;
+    std::optional<data::BlockMap> blockMap;
+    // Read once, so a missing one is reported once rather than for every input.
+    try {
+        if (options.palette) {
+            cli::InputData in = cli::readInput(*options.palette, data::kMaxTextPaletteBytes);
+            paletteFile = data::parsePalette(in.bytes, *options.palette);
+            if (paletteFile->format == data::PaletteFormat::Binary) {
+                warn(sizeWarning(*options.palette, in, data::kPaletteBytes, "palette file"));
+                in.bytes.resize(std::min(in.bytes.size(), data::kPaletteBytes));
+                palette = std::move(in.bytes);
+            } else {
+                if (in.longer || in.size > in.bytes.size()) throw data::paletteTooLarge(*options.palette);
+                palette.emplace(paletteFile->bytes.begin(), paletteFile->bytes.end());
+            }
         }
+        if (options.blockMap) {
+            blockMap = data::parseBlockMap(cli::readInput(*options.blockMap, data::kBlockMapBytes + 1).bytes,
+                                           *options.blockMap);
+        }
+    } catch (const platform::Failure& failure) {
+        progress.failed(cli::failureText(failure));
+        return cli::kExitFailed;
     }
     bool anyFailed = false;
+    if (options.paletteOut) {
+        try {
+            const std::string text =
+                data::formatPalette(paletteTable(paletteFile), cli::paletteFormatFor(options));
+            cli::writeOutput(*options.paletteOut,
+                             {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+        } catch (const platform::Failure& failure) {
+            progress.failed(cli::failureText(failure));
+            anyFailed = true;
+        }
+    }
     for (std::size_t i = 0; i < plan.jobs.size(); ++i) {
         const cli::Job& job = plan.jobs[i];
         progress.starting(i, job.input, job.cells.empty() ? job.output : job.cells.front().output);
         try {
             const cli::InputData in = cli::readInput(job.input, data::kPatternBytes);
             warn(sizeWarning(job.input, in, data::kPatternBytes, "pattern file"));
-            cli::convertFile(options, job, in.bytes, palette);
+            cli::convertFile(options, job, in.bytes, palette, blockMap);
         } catch (const platform::Failure& failure) {
             progress.failed(cli::failureText(failure));
             anyFailed = true;

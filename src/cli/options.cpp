@@ -151,6 +151,29 @@ std::vector<OptionSpec> optionTable(Options& o) {
          {},
          "one 16x16 file per written cell, named NAME-XX-YY.EXT by the cell",
          flag(o.split)},
+        {"block-map", '\0', "FILE",
+         "palette block of each sprite from this 256-byte block map (as nrbx-import writes it), applied "
+         "after -b and before --cells",
+         fileName(o.blockMap, "--block-map needs a file name")},
+        {"palette-out", '\0', "FILE",
+         "also write the palette table to FILE (then PATTERN is optional); '-' for standard output",
+         fileName(o.paletteOut, "--palette-out needs a file name")},
+        {"palette-format", '\0', "bin|gpl|jasc",
+         "format of --palette-out: the 512-byte palette file, GIMP palette or JASC-PAL (default: gpl for a "
+         ".gpl name, else bin)",
+         [&o](std::string_view v) {
+             const std::string f = lowered(v);
+             if (f == "bin")
+                 o.paletteFormat = data::PaletteFormat::Binary;
+             else if (f == "gpl")
+                 o.paletteFormat = data::PaletteFormat::Gimp;
+             else if (f == "jasc")
+                 o.paletteFormat = data::PaletteFormat::Jasc;
+             else
+                 return badValue("--palette-format", v, "bin, gpl or jasc");
+             return std::string();
+         }},
+        {"force", '\0', {}, "let --palette-out replace an existing file", flag(o.force)},
         {"output", 'o', "FILE", "output file (one PATTERN only); '-' for standard output",
          fileName(o.output, "--output needs a file name")},
         {"output-dir", 'O', "DIR", "existing folder for the outputs, named as PATTERN with .bmp or .png",
@@ -181,7 +204,8 @@ Format plannedFormat(const Options& o) {
 
 // Rules between options, checked once all are read.
 std::string crossCheck(const Options& o) {
-    if (o.patterns.empty()) return "no pattern file given";
+    if (o.paletteFormat && !o.paletteOut) return "--palette-format needs --palette-out";
+    if (o.patterns.empty() && (!o.paletteOut || o.output || o.outputDir)) return "no pattern file given";
     if (o.output && o.outputDir) return "--output and --output-dir cannot be used together";
     if (o.output && o.patterns.size() > 1)
         return "--output takes one pattern file; use --output-dir for several";
@@ -199,7 +223,8 @@ std::string crossCheck(const Options& o) {
         return "--transparent at 8 or 4 bits needs --indexed sprite";
     if (o.split && o.output && *o.output == "-")
         return "--split writes several files, not to standard output";
-    if (o.indexing == Indexing::Sprite && o.depth == 4 && !o.split) {
+    // With a block map the blocks are known only once it is read; the export then refuses mixed cells.
+    if (o.indexing == Indexing::Sprite && o.depth == 4 && !o.split && !o.blockMap) {
         // A 16-colour table holds one block; which block each cell gets is known from the options alone.
         // Split, each cell is a picture of its own and needs only its own block.
         const exporting::CellBlocks blocks = exporting::plannedCellBlocks(o.block, o.cells);
@@ -236,6 +261,14 @@ const char* toString(Indexing indexing) {
     return "?";
 }
 
+data::PaletteFormat paletteFormatFor(const Options& options) {
+    if (options.paletteFormat) return *options.paletteFormat;
+    if (options.paletteOut &&
+        lowered(std::filesystem::path(*options.paletteOut).extension().string()) == ".gpl")
+        return data::PaletteFormat::Gimp;
+    return data::PaletteFormat::Binary;
+}
+
 canvas::CellRect writtenCells(const Options& options) {
     return options.select.value_or(canvas::CellRect{0, 0, kLastCell, kLastCell});
 }
@@ -265,10 +298,13 @@ std::string helpText() {
     Options unused;
     return formatHelp(
         HelpLayout{
-            "Usage: nrbx-export PATTERN... [options]\n",
+            "Usage: nrbx-export PATTERN... [options]\n"
+            "       nrbx-export [PATTERN...] --palette-out FILE [options]\n",
             "Converts sprite-pattern files to BMP or PNG pictures, exactly as the nrbx window saves them.",
             "Without -o or -O each picture is written beside its PATTERN. A PATTERN of '-' is standard "
-            "input. Cells are numbered 0..15 from the top left.\n\n"
+            "input. Cells are numbered 0..15 from the top left. -p reads the 512-byte palette file, a GIMP "
+            "palette or a "
+            "JASC-PAL file, told apart by their content.\n\n"
             "Exit status: 0 when every file was written, 1 when some input failed, 2 for a usage error.",
         },
         optionTable(unused));

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "canvas/images.h"
+#include "data/palette_formats.h"
 #include "export/sprite_indexed.h"
 
 namespace nrbx::cli {
@@ -31,9 +32,13 @@ struct Options {
     std::optional<std::string> outputDir;
     bool verbose = false;
     bool quiet = false;
-    bool transparent = false;  // colour index 0 transparent (PNG only)
-    int scale = 1;             // every pixel as scale x scale
-    bool split = false;        // one 16x16 file per written cell
+    bool transparent = false;               // colour index 0 transparent (PNG only)
+    int scale = 1;                          // every pixel as scale x scale
+    bool split = false;                     // one 16x16 file per written cell
+    std::optional<std::string> blockMap;    // per-sprite blocks, applied after block and before cells
+    std::optional<std::string> paletteOut;  // the palette table written in paletteFormat; "-": stdout
+    std::optional<data::PaletteFormat> paletteFormat;  // absent: .gpl names GIMP, else the binary file
+    bool force = false;                                // paletteOut may replace an existing file
 };
 
 enum class Action { Convert, Help, Version, UsageError };
@@ -50,6 +55,9 @@ CommandLine parseCommandLine(std::span<const std::string> args);
 
 std::string helpText();
 std::string versionText();
+
+// --palette-format, else GIMP for a name ending in .gpl (any case), else the binary file.
+data::PaletteFormat paletteFormatFor(const Options& options);
 
 // The cells written: the selection, or the whole picture.
 canvas::CellRect writtenCells(const Options& options);

@@ -534,7 +534,8 @@ class Options(Base):
     def test_abbreviations_and_bundles_parse_as_the_long_forms(self):
         self.convert(self.pcg, "--palette", self.pal, "--block", "3", "--depth", "8",
                      "--indexed", "sprite", "--format", "png", "--output", self.path("long.png"), "--quiet")
-        result = run(self.pcg, "--pal", self.pal, "--blo=3", "-qd8", "--ind", "sprite", "--form=png", "-o",
+        # "--palette" and "--block" in full: their prefixes also start --palette-out and --block-map.
+        result = run(self.pcg, "--palette", self.pal, "--block=3", "-qd8", "--ind", "sprite", "--form=png", "-o",
                      self.path("short.png"))
         self.assertEqual((result.returncode, result.stderr), (0, ""))
         self.assertEqual(self.read("short.png"), self.read("long.png"))

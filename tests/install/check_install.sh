@@ -13,9 +13,10 @@ DESTDIR="$work/dest" cmake --install "$build" >/dev/null
 root="$work/dest$prefix"
 id=org.example.nrbx
 
-for f in bin/nrbx bin/nrbx-export share/nrbx/nrbx.hlp share/applications/$id.desktop \
+for f in bin/nrbx bin/nrbx-export bin/nrbx-import share/nrbx/nrbx.hlp share/applications/$id.desktop \
          share/metainfo/$id.metainfo.xml share/mime/packages/$id.xml share/thumbnailers/nrbx.thumbnailer \
-         share/man/man1/nrbx.1.gz share/man/man1/nrbx-export.1.gz share/bash-completion/completions/nrbx-export \
+         share/man/man1/nrbx.1.gz share/man/man1/nrbx-export.1.gz share/man/man1/nrbx-import.1.gz \
+         share/bash-completion/completions/nrbx-export share/bash-completion/completions/nrbx-import \
          share/doc/nrbx/README.md share/doc/nrbx/copyright share/doc/nrbx/samples/demo.pcg \
          share/doc/nrbx/samples/demo.pal; do
   [ -f "$root/$f" ] || fail "$f is not installed"
@@ -46,6 +47,11 @@ echo "== nrbx-export"
 [ "$("$root/bin/nrbx-export" --version)" = "nrbx-export 0.20" ] || fail "nrbx-export --version"
 "$root/bin/nrbx-export" "$samples/demo.pcg" -p "$samples/demo.pal" -o "$work/demo.png"
 [ "$(identify -format '%m %wx%h' "$work/demo.png")" = "PNG 256x256" ] || fail "nrbx-export wrote no 256x256 PNG"
+
+echo "== nrbx-import"
+[ "$("$root/bin/nrbx-import" --version)" = "nrbx-import 0.20" ] || fail "nrbx-import --version"
+"$root/bin/nrbx-import" "$work/demo.png" -p "$samples/demo.pal" -o "$work/demo.pcg"
+cmp -s "$work/demo.pcg" "$samples/demo.pcg" || fail "nrbx-import did not give the pattern back"
 # The thumbnailer's command line as a file manager runs it: %i the pattern file, %o the PNG to write.
 exec_line=$(sed -n 's/^Exec=//p' "$root/share/thumbnailers/nrbx.thumbnailer")
 exec_line=${exec_line//%i/$samples/demo.pcg}

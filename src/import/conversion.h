@@ -1,0 +1,46 @@
+#pragma once
+// A picture back into sprite-pattern bytes, palette and block map.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "data/block_map.h"
+#include "data/palette_formats.h"
+#include "data/pattern.h"
+#include "import/picture.h"
+
+namespace nrbx::importing {
+
+using PatternBytes = std::array<std::uint8_t, data::kPatternBytes>;
+
+struct ImportSettings {
+    int atX = 0;  // the cell the picture's top-left cell lands on
+    int atY = 0;
+    // Take the picture's colour indices as sprite-indexed export writes them, instead of its colours.
+    bool spriteIndexed = false;
+    // The block of a table of at most 16 colours, and of cells outside the picture without `blocks`.
+    int block = 0;
+    std::optional<data::PaletteFile> palette;  // match colours against it; absent: build one
+    std::optional<data::BlockMap> blocks;      // with `palette`: the block of each cell, not searched
+    bool nearest = false;                      // with `palette`: a missing colour takes the nearest
+};
+
+struct ImportResult {
+    PatternBytes pattern{};
+    data::PaletteFile palette;
+    data::BlockMap blockMap{};
+    std::vector<std::string> notes;  // things worth a line under -v
+};
+
+// Cells outside the picture keep `base`. Raises a failure naming the cell (as numbered in the whole
+// sprite picture) for anything that cannot be converted exactly.
+ImportResult importPicture(const Picture& picture, const ImportSettings& settings, const PatternBytes& base,
+                           const std::string& name);
+
+// "#RRGGBB", as failures name colours.
+std::string colorName(const std::uint8_t* rgb);
+
+}  // namespace nrbx::importing

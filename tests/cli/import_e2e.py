@@ -1,0 +1,310 @@
+"""End-to-end checks of nrbx-import with nrbx-export: round trips to the byte, pictures made by Pillow,
+palette interchange, and every refusal with its message, its exit status and nothing written.
+
+    import_e2e.py NRBX_IMPORT NRBX_EXPORT [TestCase ...]
+"""
+import io
+import os
+import random
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+import zlib
+
+from PIL import GimpPaletteFile, Image
+
+IMPORT = ""
+EXPORT = ""
+
+
+def words(palette_bytes):
+    return [palette_bytes[2 * k] << 8 | palette_bytes[2 * k + 1] for k in range(256)]
+
+
+def five_bit(rng):
+    return tuple(rng.randrange(32) * 8 for _ in range(3))
+
+
+def pixels(path):
+    with Image.open(path) as im:
+        return im.size, im.convert("RGB").tobytes()
+
+
+class Base(unittest.TestCase):
+    def setUp(self):
+        self._tmp = tempfile.TemporaryDirectory(prefix="nrbx-import-")
+        self.dir = self._tmp.name
+        self.rng = random.Random(self.id())
+
+    def tearDown(self):
+        self._tmp.cleanup()
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def write(self, name, data):
+        with open(self.path(name), "wb") as f:
+            f.write(data)
+        return self.path(name)
+
+    def read(self, name):
+        with open(self.path(name), "rb") as f:
+            return f.read()
+
+    def run_tool(self, tool, *args):
+        return subprocess.run([tool, *map(str, args)], capture_output=True, text=True, timeout=60)
+
+    def ok(self, tool, *args, quiet=True):
+        result = self.run_tool(tool, *args)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        if quiet:
+            self.assertEqual(result.stderr, "")
+        return result
+
+    def random_files(self):
+        pattern = bytes(self.rng.randrange(256) for _ in range(32768))
+        palette = bytes(self.rng.randrange(256) for _ in range(512))
+        return self.write("orig.pcg", pattern), self.write("orig.pal", palette)
+
+
+class RoundTrip(Base):
+    """pattern -> picture -> pattern, to the byte."""
+
+    def test_sprite_indexed_8_bits_with_mixed_blocks(self):
+        pcg, pal = self.random_files()
+        cells = ["--cells", "0,0:7,15=3", "--cells", "4,4:11,9=12", "--cells", "15,15:15,15=15"]
+        self.ok(EXPORT, pcg, "-p", pal, "-b", "6", *cells, "-d", "8", "--indexed", "sprite", "-f", "png",
+                "-o", self.path("pic.png"))
+        self.ok(IMPORT, self.path("pic.png"), "--indexed", "sprite", "-o", self.path("back.pcg"),
+                "-P", self.path("back.pal"), "--block-map", self.path("back.map"))
+        self.assertEqual(self.read("back.pcg"), self.read("orig.pcg"))
+        self.assertEqual([w & ~1 for w in words(self.read("back.pal"))], [w & ~1 for w in words(self.read("orig.pal"))])
+        block_map = self.read("back.map")
+        self.assertEqual((block_map[0], block_map[5 * 16 + 5], block_map[15 * 16 + 12], block_map[255]), (3, 12, 6, 15))
+        # The block map replaces -b and --cells: the same picture again.
+        self.ok(EXPORT, self.path("back.pcg"), "-p", self.path("back.pal"), "-b", "5", "--block-map", self.path("back.map"),
+                "-d", "8", "--indexed", "sprite", "-f", "png", "-o", self.path("again.png"))
+        self.assertEqual(self.read("again.png"), self.read("pic.png"))
+        # --cells come after the block map, which comes after -b.
+        self.ok(EXPORT, self.path("back.pcg"), "-p", self.path("back.pal"), "-b", "1", "--block-map", self.path("back.map"),
+                "--cells", "0,0:15,15=2", "-o", self.path("cells.png"))
+        self.ok(EXPORT, self.path("back.pcg"), "-p", self.path("back.pal"), "-b", "2", "-o", self.path("plain.png"))
+        self.assertEqual(self.read("cells.png"), self.read("plain.png"))
+
+    def test_one_block_at_4_bits(self):
+        pcg, pal = self.random_files()
+        self.ok(EXPORT, pcg, "-p", pal, "-b", "9", "-d", "4", "--indexed", "sprite", "-o", self.path("pic.bmp"))
+        self.ok(IMPORT, self.path("pic.bmp"), "--indexed", "sprite", "-b", "9", "-o", self.path("back.pcg"),
+                "-P", self.path("back.pal"), "--block-map", self.path("back.map"))
+        self.assertEqual(self.read("back.pcg"), self.read("orig.pcg"))
+        self.assertEqual([w & ~1 for w in words(self.read("back.pal"))[144:160]],
+                         [w & ~1 for w in words(self.read("orig.pal"))[144:160]])
+        self.assertEqual(self.read("back.map"), bytes([9]) * 256)
+
+    def test_saved_selection_put_back_at_its_cell_over_the_original(self):
+        pcg, pal = self.random_files()
+        for fmt in ("png", "bmp"):
+            self.ok(EXPORT, pcg, "-p", pal, "-s", "9,11:3,4", "-d", "8", "--indexed", "sprite", "-f", fmt,
+                    "-o", self.path("sel." + fmt))
+            self.ok(IMPORT, self.path("sel." + fmt), "--indexed", "sprite", "--at", "3,4", "--base", pcg,
+                    "-o", self.path("back-" + fmt + ".pcg"))
+            self.assertEqual(self.read("back-" + fmt + ".pcg"), self.read("orig.pcg"))
+        # Put elsewhere, it lands there and only there.
+        self.ok(IMPORT, self.path("sel.png"), "--indexed", "sprite", "--at", "0,0", "-o", self.path("moved.pcg"))
+        moved, orig = self.read("moved.pcg"), self.read("orig.pcg")
+        self.assertEqual(moved[0:128], orig[(4 * 16 + 3) * 128:(4 * 16 + 4) * 128])
+        self.assertEqual(moved[(15 * 16 + 15) * 128:], bytes(128))
+
+
+class Pillow(Base):
+    """Pictures that nrbx did not write."""
+
+    @staticmethod
+    def make_picture(mode, colours_for_cell):
+        """Each cell's pixels drawn from its own list of colours (or indices, for mode P)."""
+        image = Image.new(mode, (256, 256))
+        data = []
+        for y in range(256):
+            for x in range(256):
+                colours = colours_for_cell(x // 16, y // 16)
+                data.append(colours[(x * 7 + y * 3 + (x * y) % 5) % len(colours)])
+        image.putdata(data)
+        return image
+
+    def test_built_palette_gives_the_same_pixels_in_every_colour_type(self):
+        # 40 colours on the five-bit grid; each cell takes 12 of them, overlapping with its neighbours.
+        shared = [five_bit(self.rng) for _ in range(40)]
+        indexed = self.make_picture("P", lambda cx, cy: list(range(40))[(cx + 2 * cy) % 28:(cx + 2 * cy) % 28 + 12])
+        indexed.putpalette([c for colour in shared for c in colour])
+        rgb = indexed.convert("RGB")
+        variants = {"rgb.png": rgb, "rgba.png": rgb.convert("RGBA"), "p.png": indexed, "rgb.bmp": rgb}
+        for name, picture in variants.items():
+            with self.subTest(name):
+                picture.save(self.path(name))
+                self.ok(IMPORT, self.path(name), "-o", self.path(name + ".pcg"), "-P", self.path(name + ".pal"),
+                        "--block-map", self.path(name + ".map"))
+                self.ok(EXPORT, self.path(name + ".pcg"), "-p", self.path(name + ".pal"), "--block-map",
+                        self.path(name + ".map"), "-o", self.path(name + ".out.png"))
+                self.assertEqual(pixels(self.path(name + ".out.png")), ((256, 256), rgb.tobytes()))
+                self.assertTrue(all(w & 1 == 0 for w in words(self.read(name + ".pal"))))
+        # Grey at 16-bit depth, with fully transparent pixels: those become index 0 (black).
+        levels = [(x // 2) * 8 if (x + y) % 7 else 248 for y in range(16) for x in range(32)]
+        grey16, grey, alpha = Image.new("I;16", (32, 16)), Image.new("L", (32, 16)), Image.new("L", (32, 16))
+        grey16.putdata([v * 257 for v in levels])
+        grey.putdata(levels)
+        alpha.putdata([0 if x == y else 255 for y in range(16) for x in range(32)])
+        grey16.save(self.path("grey16.png"))
+        Image.merge("LA", (grey, alpha)).save(self.path("la.png"))
+        for name in ("grey16.png", "la.png"):
+            self.ok(IMPORT, self.path(name), "-o", self.path(name + ".pcg"), "-P", self.path(name + ".pal"),
+                    "--block-map", self.path(name + ".map"))
+            self.ok(EXPORT, self.path(name + ".pcg"), "-p", self.path(name + ".pal"), "--block-map",
+                    self.path(name + ".map"), "-s", "0,0:1,0", "-o", self.path(name + ".out.png"))
+            expected = bytearray()
+            for y in range(16):
+                for x in range(32):
+                    v = 248 if (x + y) % 7 == 0 else (x // 2) * 8
+                    expected += bytes([0, 0, 0] if name == "la.png" and x == y else [v, v, v])
+            self.assertEqual(pixels(self.path(name + ".out.png")), ((32, 16), bytes(expected)), name)
+
+    def test_given_palette_matches_colours_and_is_written_unchanged(self):
+        palette = bytearray(512)
+        for k in range(256):
+            w = self.rng.randrange(65536)
+            palette[2 * k:2 * k + 2] = bytes([w >> 8, w & 255])
+        # Block 4 repeats its colour 2 at index 9: the first index wins and -v says so.
+        palette[4 * 32 + 18:4 * 32 + 20] = palette[4 * 32 + 4:4 * 32 + 6]
+        self.write("own.pal", bytes(palette))
+        table = [(((w >> 6) & 31) * 8 + 5, ((w >> 11) & 31) * 8 + 2, ((w >> 1) & 31) * 8, 255) for w in words(palette)]
+        block_of = lambda cx, cy: (cx * 3 + cy) % 16
+        image = self.make_picture("RGBA", lambda cx, cy: table[block_of(cx, cy) * 16:block_of(cx, cy) * 16 + 16])
+        image.convert("RGB").save(self.path("own.png"))
+        # The colours of a cell may stand in an earlier block too; the map keeps the picture's own.
+        layout = bytes(block_of(n % 16, n // 16) for n in range(256))
+        self.write("layout.map", layout)
+        result = self.ok(IMPORT, self.path("own.png"), "-p", self.path("own.pal"), "--blocks", self.path("layout.map"),
+                         "-o", self.path("own.pcg"), "-P", self.path("own-out.pal"), "--block-map", self.path("own.map"), "-v",
+                         quiet=False)
+        self.assertEqual(self.read("own-out.pal"), bytes(palette))
+        self.assertEqual(self.read("own.map"), layout)
+        self.ok(EXPORT, self.path("own.pcg"), "-p", self.path("own.pal"), "--block-map", self.path("own.map"),
+                "-o", self.path("own-out.png"))
+        expected = bytes(c - (c % 8) for px in image.convert("RGB").getdata() for c in px)
+        self.assertEqual(pixels(self.path("own-out.png")), ((256, 256), expected))
+        self.assertIn("nrbx-import: palette block 4 holds #", result.stderr)
+        self.assertIn("more than once; index 2 is used", result.stderr)
+        self.assertIn("256 x 256 pixels into cells 0,0:15,15", result.stderr)
+
+    def test_palette_interchange_through_gimp_and_jasc(self):
+        _, pal = self.random_files()
+        self.ok(EXPORT, "-p", pal, "--palette-out", self.path("p.gpl"))
+        self.ok(EXPORT, "-p", pal, "--palette-out", self.path("p.jasc"), "--palette-format", "jasc")
+        with open(self.path("p.gpl"), "rb") as f:
+            gimp, mode = GimpPaletteFile.GimpPaletteFile(f).getpalette()
+        expected = [(((w >> 6) & 31) * 8, ((w >> 11) & 31) * 8, ((w >> 1) & 31) * 8) for w in words(self.read("orig.pal"))]
+        self.assertEqual([tuple(gimp[i:i + 3]) for i in range(0, 768, 3)], expected)
+        # Read back by -p, as GIMP or JASC palette, they give the same palette file.
+        for name in ("p.gpl", "p.jasc"):
+            self.ok(EXPORT, "-p", self.path(name), "--palette-out", self.path(name + ".bin"), "--palette-format", "bin")
+            self.assertEqual([w & ~1 for w in words(self.read(name + ".bin"))], [w & ~1 for w in words(self.read("orig.pal"))])
+        # Without -p: the built-in palette. An existing palette output needs --force.
+        self.ok(EXPORT, "--palette-out", self.path("default.pal"))
+        self.assertEqual(words(self.read("default.pal"))[:4], [0, 31 << 11 | 31 << 1, 31 << 11 | 31 << 6, 0xFFFE])
+        result = self.run_tool(EXPORT, "-p", pal, "--palette-out", self.path("default.pal"))
+        self.assertEqual((result.returncode, self.read("default.pal")[2:4]), (2, bytes([0xF8, 0x3E])))
+        self.assertIn("exists; give --force", result.stderr)
+        self.ok(EXPORT, "-p", pal, "--palette-out", self.path("default.pal"), "--force")
+        self.assertEqual(self.read("default.pal"), self.read("orig.pal"))
+
+
+class Failures(Base):
+    """Each refusal: message, exit status, nothing written."""
+
+    def refuse(self, status, message, *args):
+        for name in ("out.pcg", "out.pal", "out.map"):
+            if os.path.exists(self.path(name)):
+                os.remove(self.path(name))
+        # The outputs first, so that the case's own options can name one of them otherwise.
+        result = self.run_tool(IMPORT, "-o", self.path("out.pcg"), "-P", self.path("out.pal"),
+                               "--block-map", self.path("out.map"), *args)
+        self.assertEqual(result.returncode, status, result.stderr)
+        self.assertIn(message, result.stderr)
+        self.assertEqual(result.stderr.count("\n"), 1, result.stderr)
+        self.assertEqual([n for n in ("out.pcg", "out.pal", "out.map") if os.path.exists(self.path(n))], [])
+
+    def save(self, name, image, fmt=None):
+        image.save(self.path(name), fmt)
+        return self.path(name)
+
+    def test_pictures_that_cannot_be_converted(self):
+        self.refuse(1, "is 24 x 16 pixels; both sides must be multiples of 16", self.save("a.png", Image.new("RGB", (24, 16))))
+        self.refuse(1, "is 272 x 16 pixels; at most 256 x 256", self.save("b.png", Image.new("RGB", (272, 16))))
+        crowded = Image.new("RGB", (32, 32))
+        crowded.putdata([(x * 8, 0, 0) if x >= 16 and y >= 16 else (0, 0, 0) for y in range(32) for x in range(32)])
+        crowded.putpixel((16, 17), (0, 248, 0))
+        self.refuse(1, "cell 1,1 has 17 colours; a sprite has at most 16", self.save("c.png", crowded))
+        many = Image.new("RGB", (256, 32))
+        many.putdata([((x // 16 + 16 * (y // 16)) * 8, (x % 16) * 8, 0) for y in range(32) for x in range(256)])
+        self.refuse(1, "the picture's cells need 32 palette blocks", self.save("d.png", many))
+        self.write("pal.pal", bytes(512))
+        self.refuse(1, "cell 0,0: colour #F80000 is not in the palette", self.save("e.png", Image.new("RGB", (16, 16), (248, 0, 0))),
+                    "-p", self.path("pal.pal"))
+        mixed = Image.new("P", (16, 16))
+        mixed.putpalette([v for k in range(256) for v in (k, k, k)])
+        mixed.putdata([17 if x == 3 else 1 for y in range(16) for x in range(16)])
+        self.refuse(1, "cell 0,0 mixes palette blocks 0 and 1", self.save("f.png", mixed), "--indexed", "sprite")
+
+    def test_corrupt_and_unsupported_files(self):
+        good = io.BytesIO()
+        Image.new("RGB", (16, 16), (8, 8, 8)).save(good, "PNG")
+        png = good.getvalue()
+        self.refuse(1, "is not a readable PNG", self.write("trunc.png", png[:len(png) - 20]))
+        # A header claiming 100000 x 100000 over a tiny file: refused before any decoding.
+        ihdr = struct.pack(">II5B", 100000, 100000, 8, 2, 0, 0, 0)
+        huge = png[:8] + struct.pack(">I", 13) + b"IHDR" + ihdr + struct.pack(">I", zlib.crc32(b"IHDR" + ihdr)) + png[33:]
+        self.refuse(1, "is 100000 x 100000 pixels; at most 256 x 256", self.write("huge.png", huge))
+        self.refuse(1, "32-bit BMP is not supported", self.save("rgba.bmp", Image.new("RGBA", (16, 16))))
+        buffer = io.BytesIO()
+        Image.new("P", (16, 16)).save(buffer, "BMP")
+        bmp = bytearray(buffer.getvalue())
+        bmp[30] = 1
+        self.refuse(1, "compressed (RLE) BMP is not supported", self.write("rle.bmp", bytes(bmp)))
+        self.refuse(1, "is neither PNG nor BMP", self.write("x.gif", b"GIF89a" + bytes(40)))
+        self.refuse(1, "palette " + self.path("bad.gpl") + ", line 2", self.save("ok.png", Image.new("RGB", (16, 16))),
+                    "-p", self.write("bad.gpl", b"GIMP Palette\n1 2 x\n"))
+
+    def test_usage_errors_and_existing_outputs(self):
+        picture = self.save("p.png", Image.new("RGB", (16, 16)))
+        self.refuse(2, "--nearest needs -p", picture, "--nearest")
+        self.refuse(2, "--indexed sprite takes the palette from the picture", picture, "--indexed", "sprite", "-p", picture)
+        self.refuse(2, "invalid value '16,0' for --at", picture, "--at", "16,0")
+        self.refuse(2, "one picture at a time", picture, picture)
+        self.refuse(2, "would replace the picture", picture, "--block-map", picture)
+        self.refuse(2, "'--output' and '--palette-out' would both be written to", picture, "-P", self.path("out.pcg"))
+        result = self.run_tool(IMPORT, picture)
+        self.assertEqual((result.returncode, result.stderr),
+                         (2, "nrbx-import: no output given (-o, -P or --block-map) (see nrbx-import --help)\n"))
+        # The picture reaches past the last cell from --at: a picture that cannot go there.
+        self.refuse(1, "reaches past cell 15", self.save("wide.png", Image.new("RGB", (48, 16))), "--at", "14,0")
+        # An existing output is kept without --force, replaced with it.
+        self.write("keep.pcg", b"precious")
+        result = self.run_tool(IMPORT, picture, "-o", self.path("keep.pcg"))
+        self.assertEqual(result.returncode, 2)
+        self.assertIn("output '" + self.path("keep.pcg") + "' exists; give --force", result.stderr)
+        self.assertEqual(self.read("keep.pcg"), b"precious")
+        self.ok(IMPORT, picture, "-o", self.path("keep.pcg"), "--force")
+        self.assertEqual(self.read("keep.pcg"), bytes(32768))
+
+
+def main():
+    global IMPORT, EXPORT
+    if len(sys.argv) < 3:
+        sys.exit(__doc__)
+    IMPORT, EXPORT = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    unittest.main(argv=[sys.argv[0], "-v", *sys.argv[3:]])
+
+
+if __name__ == "__main__":
+    main()

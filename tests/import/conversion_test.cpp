@@ -1,0 +1,223 @@
+// The conversion: every pixel comes back as its colour through pattern, palette and block map.
+
+#include "import/conversion.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "platform/failure.h"
+
+namespace nrbx::importing {
+namespace {
+
+using Rgba = std::array<std::uint8_t, 4>;
+
+Picture makePicture(int width, int height, const std::function<Rgba(int, int)>& color) {
+    Picture picture;
+    picture.width = width;
+    picture.height = height;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const Rgba c = color(x, y);
+            picture.rgba.insert(picture.rgba.end(), c.begin(), c.end());
+        }
+    }
+    return picture;
+}
+
+int indexAt(const PatternBytes& pattern, int x, int y) {
+    const int sprite = (y / 16) * 16 + x / 16;
+    const std::uint8_t byte = pattern[sprite * 128 + (x % 16 >= 8 ? 64 : 0) + (y % 16) * 4 + (x % 8) / 2];
+    return x % 2 == 0 ? byte >> 4 : byte & 15;
+}
+
+// The colour the sprite picture shows at (x, y), as palette word.
+std::uint16_t wordAt(const ImportResult& result, int x, int y) {
+    return result.palette.word(result.blockMap[(y / 16) * 16 + x / 16] * 16 + indexAt(result.pattern, x, y));
+}
+
+std::uint16_t wordOf(const Rgba& c) {
+    return data::wordFromColor(data::Rgb{c[0], c[1], c[2]});
+}
+
+std::string failureOf(const Picture& picture, const ImportSettings& settings) {
+    try {
+        importPicture(picture, settings, PatternBytes{}, "p.png");
+    } catch (const platform::Failure& failure) {
+        return failure.message();
+    }
+    return "";
+}
+
+// Cell (cx, cy) of a 256 x 256 picture uses `colors(cx, cy)` colours from a shared ramp, so that cells
+// overlap in colour and must be packed.
+Rgba rampColor(int n) {
+    return Rgba{std::uint8_t(n * 8 % 256), std::uint8_t(n * 24 % 256), std::uint8_t(255 - n * 8 % 256), 255};
+}
+
+TEST(ImportBuild, PackedPaletteShowsEveryPixelInItsColour) {
+    // Cell (cx, cy) holds ramp colours cx .. cx + 11 (cy odd: every other one), with a transparent
+    // corner in the top-left cell.
+    const auto color = [](int x, int y) {
+        const int cx = x / 16, cy = y / 16;
+        if (cx == 0 && cy == 0 && x < 4 && y < 4) return Rgba{9, 9, 9, 0};
+        const int step = (x % 16 + (y % 16) * 3) % 12;
+        return rampColor(cx + (cy % 2 == 1 ? step / 2 * 2 : step));
+    };
+    const Picture picture = makePicture(256, 256, color);
+    const ImportResult result = importPicture(picture, ImportSettings{}, PatternBytes{}, "p.png");
+    for (int y = 0; y < 256; ++y) {
+        for (int x = 0; x < 256; ++x) {
+            const Rgba c = color(x, y);
+            if (c[3] == 0) {
+                ASSERT_EQ(indexAt(result.pattern, x, y), 0);
+                ASSERT_EQ(wordAt(result, x, y), 0);
+            } else {
+                ASSERT_EQ(wordAt(result, x, y), wordOf(c)) << x << "," << y;
+            }
+        }
+    }
+    // Blocks are numbered by their first cell, and inside a block the colours ascend by word.
+    EXPECT_EQ(result.blockMap[0], 0);
+    for (int i = 2; i < 13; ++i) EXPECT_LT(result.palette.word(i - 1), result.palette.word(i));
+}
+
+TEST(ImportBuild, TooManyColoursOrBlocksAreNamed) {
+    // 17 colours in cell 2,1.
+    const Picture crowded = makePicture(64, 32, [](int x, int y) {
+        const bool inCell = x / 16 == 2 && y / 16 == 1;
+        return rampColor(inCell && x % 16 == 0 && y % 16 == 0 ? 16 : inCell ? x % 16 : 0);
+    });
+    EXPECT_EQ(failureOf(crowded, {}), "cell 2,1 has 17 colours; a sprite has at most 16");
+    // Transparency takes one of the 16.
+    const auto withClearCorner = [](int colors) {
+        return makePicture(16, 16,
+                           [=](int x, int y) { return x == 15 && y == 15 ? Rgba{} : rampColor(x % colors); });
+    };
+    EXPECT_EQ(failureOf(withClearCorner(15), {}), "");
+    EXPECT_EQ(failureOf(withClearCorner(16), {}),
+              "cell 0,0 has 17 colours (fully transparent pixels count as one); a sprite has at most 16");
+    // 20 cells of 16 colours each, no colour shared: 20 blocks.
+    const Picture twenty = makePicture(80, 64, [](int x, int y) {
+        return Rgba{std::uint8_t((y / 16 * 5 + x / 16) * 8), std::uint8_t(x % 16 * 8), 0, 255};
+    });
+    EXPECT_EQ(failureOf(twenty, {}),
+              "the picture's cells need 20 palette blocks of 16 colours; a palette has 16");
+}
+
+data::PaletteFile paletteOf(const std::function<std::uint16_t(int)>& word) {
+    data::PaletteFile palette;
+    for (int k = 0; k < 256; ++k) {
+        palette.bytes[2 * k] = std::uint8_t(word(k) >> 8);
+        palette.bytes[2 * k + 1] = std::uint8_t(word(k));
+    }
+    return palette;
+}
+
+TEST(ImportPalette, CellsTakeTheFirstBlockHoldingTheirColoursOrTheMappedOne) {
+    // Block b holds words (b + i) * 2 + 1 (bit 0 set), i = 0..15, and block 9 repeats colour 3 at index 7.
+    const data::PaletteFile palette = paletteOf(
+        [](int k) { return std::uint16_t(k == 9 * 16 + 7 ? (9 + 3) * 2 : (k / 16 + k % 16) * 2 + 1); });
+    const auto rgbaOfWord = [](int word) {
+        return Rgba{std::uint8_t((word >> 6 & 31) * 8 + 7), std::uint8_t((word >> 11 & 31) * 8),
+                    std::uint8_t((word >> 1 & 31) * 8), 255};
+    };
+    // Cell 0 uses colours 3..5 and cell 1 colours 12..14 (colour n: word 2n); block 0 is the first to
+    // hold either set.
+    const Picture picture =
+        makePicture(32, 16, [&](int x, int y) { return rgbaOfWord((x / 16 * 9 + 3 + (x + y) % 3) * 2); });
+    ImportSettings settings;
+    settings.palette = palette;
+    ImportResult result = importPicture(picture, settings, PatternBytes{}, "p.png");
+    EXPECT_EQ(result.blockMap[0], 0);
+    EXPECT_EQ(result.blockMap[1], 0);
+    EXPECT_EQ(result.palette.bytes, palette.bytes);  // given palette unchanged, bit 0 and all
+    EXPECT_EQ(indexAt(result.pattern, 0, 0), 3);
+    EXPECT_TRUE(result.notes.empty());
+
+    // Mapped to block 9: colour 12 stands at index 3 and 7; the first wins, and -v hears of it.
+    data::BlockMap map{};
+    map[1] = 9;
+    settings.blocks = map;
+    result = importPicture(picture, settings, PatternBytes{}, "p.png");
+    EXPECT_EQ(result.blockMap[1], 9);
+    EXPECT_EQ(indexAt(result.pattern, 18, 0), 3);
+    ASSERT_EQ(result.notes.size(), 1u);
+    EXPECT_EQ(result.notes[0], "palette block 9 holds #070060 more than once; index 3 is used");
+
+    // Mapped to block 15, which lacks colour 12: refused, or the nearest with --nearest.
+    map[1] = 15;
+    settings.blocks = map;
+    EXPECT_EQ(failureOf(picture, settings), "cell 1,0: colour #070060 is not in palette block 15");
+    settings.nearest = true;
+    result = importPicture(picture, settings, PatternBytes{}, "p.png");
+    EXPECT_EQ(indexAt(result.pattern, 18, 0), 0);  // word 30 is nearest to 24
+
+    // Without a map: a colour in no block, and colours that no single block holds together.
+    settings = ImportSettings{};
+    settings.palette = palette;
+    const Picture stranger = makePicture(16, 16, [&](int x, int) {
+        return x == 5 ? Rgba{255, 255, 255, 255} : rgbaOfWord(2);
+    });
+    EXPECT_EQ(failureOf(stranger, settings), "cell 0,0: colour #FFFFFF is not in the palette");
+    const Picture apart = makePicture(16, 16, [&](int x, int) { return rgbaOfWord(x < 8 ? 2 : 60); });
+    EXPECT_EQ(
+        failureOf(apart, settings),
+        "cell 0,0: no palette block holds all of its colours; block 0, which holds the most, lacks #0700F0");
+    // With --nearest: the block closest to both halves (block 8: colours 8..23, off by 7 either way).
+    settings.nearest = true;
+    result = importPicture(apart, settings, PatternBytes{}, "p.png");
+    EXPECT_EQ(result.blockMap[0], 8);
+    EXPECT_EQ(indexAt(result.pattern, 0, 0), 0);
+    EXPECT_EQ(indexAt(result.pattern, 15, 0), 15);
+}
+
+TEST(ImportIndexed, IndicesKeepTheirBlocksAndCellsMayNotMixThem) {
+    Picture picture = makePicture(32, 16, [](int, int) { return Rgba{0, 0, 0, 255}; });
+    picture.indexed = true;
+    for (int k = 0; k < 256; ++k)
+        picture.table.push_back(data::Rgb{std::uint8_t(k), 0, std::uint8_t(255 - k)});
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 32; ++x)
+            picture.indices.push_back(std::uint8_t((x < 16 ? 3 : 12) * 16 + (x + y) % 16));
+    ImportSettings settings;
+    settings.spriteIndexed = true;
+    settings.atX = 14;
+    settings.atY = 15;
+    PatternBytes base;
+    base.fill(0xAB);
+    const ImportResult result = importPicture(picture, settings, base, "p.png");
+    EXPECT_EQ(result.blockMap[255 - 1], 3);
+    EXPECT_EQ(result.blockMap[255], 12);
+    EXPECT_EQ(result.blockMap[0], 0);
+    EXPECT_EQ(indexAt(result.pattern, 14 * 16 + 5, 240 + 2), 7);
+    EXPECT_EQ(result.pattern[0], 0xAB);  // outside the picture: the base
+    EXPECT_EQ(result.palette.word(200), wordOf(Rgba{200, 0, 55, 255}));
+
+    settings.atX = 15;
+    EXPECT_EQ(failureOf(picture, settings),
+              "picture p.png of 2 x 1 cells put at cell 15,15 reaches past cell 15");
+    settings.atX = 0;
+    picture.indices[16 * 32 - 1] = 0;
+    EXPECT_EQ(failureOf(picture, settings),
+              "cell 1,15 mixes palette blocks 12 and 0; a sprite has one block");
+
+    // A table of at most 16 colours is block -b.
+    picture.table.resize(16);
+    for (auto& v : picture.indices) v %= 16;
+    settings.block = 6;
+    const ImportResult narrow = importPicture(picture, settings, base, "p.png");
+    EXPECT_EQ(narrow.blockMap[15 * 16 + 1], 6);
+    EXPECT_EQ(narrow.palette.word(6 * 16 + 2), wordOf(Rgba{2, 0, 253, 255}));
+    EXPECT_EQ(narrow.palette.word(2), 0);
+
+    EXPECT_EQ(failureOf(makePicture(24, 16, [](int, int) { return Rgba{}; }), {}),
+              "picture p.png is 24 x 16 pixels; both sides must be multiples of 16");
+    EXPECT_EQ(
+        failureOf(makePicture(16, 16, [](int, int) { return Rgba{}; }), settings),
+        "picture p.png has no colour table; --indexed sprite takes an indexed PNG or an 8- or 4-bit BMP");
+}
+
+}  // namespace
+}  // namespace nrbx::importing
