@@ -36,6 +36,30 @@ std::string unknownOrAmbiguous(std::string_view arg, const std::vector<std::stri
     return "unknown option '" + shown + "'";
 }
 
+// Pairs (prefix, name): each prefix that is no option's name, that starts the name and that starts no
+// option the name is not a prefix of.
+std::vector<std::string> extendedNamePrefixes(const std::vector<std::string>& names) {
+    std::vector<std::string> pairs;
+    for (const auto& name : names) {
+        for (std::size_t length = 1; length < name.size(); ++length) {
+            const std::string prefix = name.substr(0, length);
+            int matches = 0;
+            bool allExtendName = true;
+            for (const auto& other : names) {
+                if (!other.starts_with(prefix)) continue;
+                ++matches;
+                if (other == prefix || !other.starts_with(name)) allExtendName = false;
+            }
+            // A single match is getopt_long's own unique prefix.
+            if (matches > 1 && allExtendName) {
+                pairs.push_back(prefix);
+                pairs.push_back(name);
+            }
+        }
+    }
+    return pairs;
+}
+
 void appendWrapped(std::string& out, std::string_view text, std::size_t indent, std::size_t firstColumn) {
     std::size_t column = firstColumn;
     bool lineEmpty = true;
@@ -125,6 +149,14 @@ ParsedArguments parseOptions(std::span<const std::string> args, std::span<const 
     }
     longOptions.push_back(option{"help", no_argument, nullptr, kHelpCode});
     longOptions.push_back(option{"version", no_argument, nullptr, kVersionCode});
+    // "--pal" means "--palette" although "--palette-out" also starts with it: a prefix of one name that
+    // every other match merely extends. getopt_long prefers an exact match, so such prefixes are listed.
+    const std::vector<std::string> aliases = extendedNamePrefixes(longNames);
+    for (std::size_t i = 0; i < aliases.size(); i += 2) {
+        const auto target = std::find(longNames.begin(), longNames.end(), aliases[i + 1]);
+        const option of = longOptions[static_cast<std::size_t>(target - longNames.begin())];
+        longOptions.push_back(option{aliases[i].c_str(), of.has_arg, nullptr, of.val});
+    }
     longOptions.push_back(option{nullptr, 0, nullptr, 0});
 
     std::vector<std::string> storage(args.begin(), args.end());

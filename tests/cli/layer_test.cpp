@@ -21,7 +21,7 @@ namespace {
 
 struct Seen {
     std::string output, outputDir, block;
-    bool verbose = false, force = false;
+    bool verbose = false, force = false, outline = false;
 };
 
 std::vector<OptionSpec> table(Seen& s) {
@@ -43,6 +43,7 @@ std::vector<OptionSpec> table(Seen& s) {
         {"block", 'b', "N", "block", store(s.block)},
         {"verbose", 'v', {}, "talk", set(s.verbose)},
         {"force", '\0', {}, "replace", set(s.force)},
+        {"outline", '\0', {}, "edges", set(s.outline)},
     };
 }
 
@@ -64,6 +65,12 @@ TEST(OptionTable, ReadsArgumentsAsGetoptLongDoes) {
     EXPECT_EQ(s.block, "7");
     EXPECT_TRUE(s.verbose && s.force);
 
+    // A prefix of one name that every other match only extends means that name.
+    Seen w;
+    p = parse(w, {"--outp", "y"});
+    ASSERT_EQ(p.action, ParsedArguments::Action::Run) << p.error;
+    EXPECT_EQ(w.output, "y");
+
     // "--" ends options; a value may be "-" or start with "-"; empty arguments are operands.
     Seen t;
     p = parse(t, {"-o", "-", "-b", "-3", "", "--", "-v", "--help"});
@@ -84,7 +91,7 @@ TEST(OptionTable, ReadsArgumentsAsGetoptLongDoes) {
 
 TEST(OptionTable, UsageErrorsNameTheOption) {
     Seen s;
-    EXPECT_EQ(parse(s, {"--out", "x"}).error, "ambiguous option '--out' (--output, --output-dir)");
+    EXPECT_EQ(parse(s, {"--out", "x"}).error, "ambiguous option '--out' (--output, --output-dir, --outline)");
     EXPECT_EQ(parse(s, {"--nothing=3"}).error, "unknown option '--nothing'");
     EXPECT_EQ(parse(s, {"-vz"}).error, "unknown option '-z'");
     EXPECT_EQ(parse(s, {"--verb=1"}).error, "--verbose takes no value");
