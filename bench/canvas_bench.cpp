@@ -2,7 +2,9 @@
 
 #include "canvas/copy.h"
 #include "canvas/images.h"
+#include "canvas/picture_mouse.h"
 #include "canvas/selection.h"
+#include "canvas/view.h"
 #include "data/pattern.h"
 #include "demo_state.h"
 #include "yardstick.h"

@@ -1,13 +1,11 @@
 #include "demo_state.h"
 
-#include "canvas/copy.h"
 #include "canvas/images.h"
-#include "canvas/selection.h"
 #include "canvas/start_up.h"
+#include "canvas/view.h"
 #include "data/palette.h"
 #include "data/pattern.h"
-#include "platform/cursor.h"
-#include "platform/file.h"
+#include "platform/platform_state.h"
 
 namespace nrbx::bench {
 
@@ -19,8 +17,7 @@ std::string demoPalettePath() {
 }
 
 void loadDemo() {
-    platform::resetFileFaults();
-    platform::resetCursorState();
+    platform::resetPlatformState();
     canvas::resetPictureToStartUp();
 
     data::ReadPaletteFile(demoPalettePath());

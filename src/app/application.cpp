@@ -28,9 +28,8 @@ Application::~Application() {
 }
 
 void Application::start() {
-    auto& shell = ui::shellState();
-    shell.applicationTitle = ui::kApplicationTitle;
-    QCoreApplication::setApplicationName(QString::fromStdString(shell.applicationTitle));
+    ui::startShell();
+    QCoreApplication::setApplicationName(QString::fromStdString(ui::shellState().applicationTitle));
     // Ties the windows to the menu entry, so the desktop shows the entry's name and icon for them.
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
     // The main window alone decides when the program ends, whatever else is open.
@@ -44,7 +43,6 @@ void Application::start() {
     // Installed last, so asked first; it answers only what the file above lacks.
     m_missingQtTexts = std::make_unique<platform::MissingQtTexts>();
     QCoreApplication::installTranslator(m_missingQtTexts.get());
-    shell.helpFilePath = ui::kStartupHelpPath;
     platform::installAppCursorOverride();
 
     m_mainWindow = std::make_unique<ui::Tnrbx_form>();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "data/pattern.h"
+#include "platform/simd.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -111,8 +112,16 @@ const bool kHasAvx2 = __builtin_cpu_supports("avx2");
 
 }  // namespace
 
-ImageState& imageState() {
+const ImageState& imageState() {
     return g_images;
+}
+
+void setPaletteBlock(int block) {
+    g_images.paletteBlock = block;
+}
+
+void composeView(const std::function<void(const Image24& backing, Image24& view)>& compose) {
+    compose(g_images.backing, g_images.view);
 }
 
 void resetImageState() {
@@ -123,7 +132,7 @@ void resetImageState() {
 }
 
 void CreateImages() {
-    auto& s = imageState();
+    auto& s = g_images;
     s.view.bytes.fill(0xFF);
     s.backing = s.view;
     clearCellBlocks(s);
@@ -142,13 +151,13 @@ BlockColors blockColors(int block) {
 
 void renderIndexRow(const std::uint8_t* indices, int count, const BlockColors& colors, std::uint8_t* out) {
 #if defined(__x86_64__)
-    if (kHasAvx2) return renderIndexRowAvx2(indices, count, colors, out);
+    if (kHasAvx2 && platform::vectorKernelsEnabled()) return renderIndexRowAvx2(indices, count, colors, out);
 #endif
     renderIndexRowScalar(indices, count, colors, out);
 }
 
 void RenderCells(int x0, int y0, int x1, int y1) {
-    auto& s = imageState();
+    auto& s = g_images;
     const auto& grid = data::patternState().grid;
     const BlockColors colors = blockColors(s.paletteBlock);
 

@@ -3,14 +3,17 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "data/cell_grid.h"
 #include "data/palette.h"
 
 namespace nrbx::canvas {
 
+using data::CellRect;
 using data::kCellSize;
 using data::kCellsPerSide;
+using data::kPaletteBlocks;
 using data::kPictureSize;
 
 // 256 x 256 pixels, 3 bytes each in the order blue, green, red, row 0 at the top.
@@ -27,15 +30,6 @@ struct Image24 {
     bool operator==(const Image24&) const = default;
 };
 
-// A rectangle of cells, both ends included; empty when xmax < xmin or ymax < ymin.
-struct CellRect {
-    int xmin = 0;
-    int ymin = 0;
-    int xmax = 0;
-    int ymax = 0;
-    bool operator==(const CellRect&) const = default;
-};
-
 constexpr int kNeverRendered = -1;
 
 struct ImageState {
@@ -46,8 +40,13 @@ struct ImageState {
     std::array<std::array<int, kCellsPerSide>, kCellsPerSide> cellBlock{};  // [cy][cx]
 };
 
-ImageState& imageState();
+const ImageState& imageState();
 void resetImageState();
+
+// The block the next renders use, as given; changePaletteBlock also renders the selection with it.
+void setPaletteBlock(int block);
+// Rewrites the view image from the backing image; the view composition is the only caller.
+void composeView(const std::function<void(const Image24& backing, Image24& view)>& compose);
 
 // Both images all white and equal; no cell rendered.
 void CreateImages();

@@ -2,6 +2,7 @@
 
 #include "canvas/images.h"
 #include "canvas/selection.h"
+#include "canvas/view.h"
 
 namespace nrbx::canvas {
 
@@ -12,8 +13,8 @@ std::string blockText(int block) {
 
 void changePaletteBlock(int block) {
     const CellRect r = orderedSelection();
-    imageState().paletteBlock = ClampInt(block, 0, 15);
-    RenderCells(r.xmin, r.ymin, r.xmax, r.ymax);
+    setPaletteBlock(ClampInt(block, 0, kPaletteBlocks - 1));
+    RenderCells(r.x0, r.y0, r.x1, r.y1);
     RedrawView();
 }
 

@@ -1,21 +1,26 @@
 #include "canvas/start_up.h"
 
+#include "canvas/canvas_state.h"
 #include "canvas/copy.h"
 #include "canvas/images.h"
 #include "canvas/selection.h"
+#include "data/data_state.h"
 #include "data/palette.h"
-#include "data/pattern.h"
 
 namespace nrbx::canvas {
 
-void resetPictureToStartUp() {
-    data::resetPatternState();
-    data::resetPaletteState();
-    resetImageState();
-    resetSelectionState();
-    resetCopyState();
+void startPicture() {
+    endDrag();
+    setPaletteBlock(0);
     CreateImages();
+    leaveCopyMode();
     data::SetDefaultPalette();
+}
+
+void resetPictureToStartUp() {
+    data::resetDataState();
+    resetCanvasState();
+    startPicture();
 }
 
 }  // namespace nrbx::canvas

@@ -1,6 +1,5 @@
 #include "cli/conversion.h"
 
-#include "canvas/copy.h"
 #include "canvas/images.h"
 #include "canvas/palette_block.h"
 #include "canvas/selection.h"
@@ -23,10 +22,9 @@ constexpr int kLastCell = data::kCellsPerSide - 1;
 exporting::ExportImage pictureToWrite(const Options& options, const canvas::CellRect& r, bool whole) {
     exporting::ExportImage image;
     if (options.indexing == Indexing::Sprite) {
-        image = exporting::spriteIndexedExport(r.xmin, r.ymin, r.xmax, r.ymax, options.depth);
+        image = exporting::spriteIndexedExport(r.x0, r.y0, r.x1, r.y1, options.depth);
     } else {
-        image = whole ? exporting::wholePictureExport()
-                      : exporting::selectionExport(r.xmin, r.ymin, r.xmax, r.ymax);
+        image = whole ? exporting::wholePictureExport() : exporting::selectionExport(r.x0, r.y0, r.x1, r.y1);
         exporting::SetExportDepth(image, options.depth);
     }
     if (options.transparent)
@@ -54,7 +52,7 @@ void convertFile(const Options& options, const Job& job, const std::vector<std::
     // pattern file would otherwise keep the tail of the one before).
     canvas::resetPictureToStartUp();
     // The block set before the loads: they render every cell with the current block, as in the window.
-    canvas::imageState().paletteBlock = options.block;
+    canvas::setPaletteBlock(options.block);
     data::LoadPatternBytes(pattern);
     data::DecodePatterns();
     canvas::RenderCells(0, 0, kLastCell, kLastCell);
@@ -67,14 +65,13 @@ void convertFile(const Options& options, const Job& job, const std::vector<std::
     if (blockMap) {
         for (int n = 0; n < data::kCellsPerSide * data::kCellsPerSide; ++n) {
             const int cx = n % data::kCellsPerSide, cy = n / data::kCellsPerSide;
-            canvas::imageState().paletteBlock = (*blockMap)[n];
+            canvas::setPaletteBlock((*blockMap)[n]);
             canvas::RenderCells(cx, cy, cx, cy);
         }
-        canvas::imageState().paletteBlock = options.block;
+        canvas::setPaletteBlock(options.block);
     }
     for (const auto& c : options.cells) {
-        canvas::selectionState().selection =
-            canvas::Selection{c.cells.xmin, c.cells.ymin, c.cells.xmax, c.cells.ymax};
+        canvas::setSelection(c.cells);
         canvas::changePaletteBlock(c.block);
     }
     if (job.cells.empty()) {

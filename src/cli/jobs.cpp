@@ -70,8 +70,8 @@ Plan planJobs(const Options& options) {
         }
         if (options.split) {
             const canvas::CellRect r = writtenCells(options);
-            for (int cy = r.ymin; cy <= r.ymax; ++cy)
-                for (int cx = r.xmin; cx <= r.xmax; ++cx)
+            for (int cy = r.y0; cy <= r.y1; ++cy)
+                for (int cx = r.x0; cx <= r.x1; ++cx)
                     job.cells.push_back(CellOutput{cx, cy, splitName(job.output, cx, cy)});
         }
         plan.jobs.push_back(job);

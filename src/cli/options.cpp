@@ -198,8 +198,7 @@ std::string crossCheck(const Options& o) {
             const auto [cx, cy] = *mixed;
             return "--indexed sprite --depth 4 needs every written cell in one palette block, but cell " +
                    cellText(cx, cy) + " has block " + std::to_string(blocks[cy][cx]) + " and cell " +
-                   cellText(r.xmin, r.ymin) + " block " + std::to_string(blocks[r.ymin][r.xmin]) +
-                   " (use --depth 8)";
+                   cellText(r.x0, r.y0) + " block " + std::to_string(blocks[r.y0][r.x0]) + " (use --depth 8)";
         }
     }
     return {};

@@ -1,10 +1,10 @@
 #include "cli/tool.h"
 
-#include <charconv>
 #include <cstdlib>
 #include <iostream>
 
 #include "data/version.h"
+#include "data/version_text.h"
 #include "platform/std_streams.h"
 
 namespace nrbx::cli {
@@ -132,10 +132,7 @@ bool Tool::progressWanted() const {
 }
 
 std::string versionText(std::string_view toolName) {
-    char digits[32];
-    const auto result =
-        std::to_chars(digits, digits + sizeof digits, data::kVersionValue, std::chars_format::fixed, 2);
-    return std::string(toolName) + " " + std::string(digits, result.ptr) + "\n";
+    return std::string(toolName) + " " + data::versionNumber(data::kVersionValue) + "\n";
 }
 
 }  // namespace nrbx::cli

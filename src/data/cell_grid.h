@@ -24,4 +24,15 @@ class CellGrid {
     std::array<std::uint8_t, kPictureSize * kPictureSize> m_index{};
 };
 
+// A rectangle of cells between two corner cells, both included. Where it is ordered (x0 <= x1,
+// y0 <= y1) the code says so; a rectangle with x1 < x0 or y1 < y0 is then empty. The selection keeps
+// its corners as the user made them: the anchor (x0, y0) and the moving cell (x1, y1).
+struct CellRect {
+    int x0 = 0;
+    int y0 = 0;
+    int x1 = 0;
+    int y1 = 0;
+    bool operator==(const CellRect&) const = default;
+};
+
 }  // namespace nrbx::data

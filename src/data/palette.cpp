@@ -11,11 +11,15 @@ namespace {
 PaletteState g_palette;
 }
 
-PaletteState& paletteState() {
+const PaletteState& paletteState() {
     return g_palette;
 }
 void resetPaletteState() {
     g_palette = PaletteState{};
+}
+
+void setPaletteTable(const PaletteTable& table) {
+    g_palette.table = table;
 }
 
 void ReadPaletteFile(const std::string& path) {

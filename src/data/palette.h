@@ -10,6 +10,7 @@ namespace nrbx::data {
 
 constexpr std::size_t kPaletteBytes = 512;
 constexpr int kPaletteEntries = 256;
+constexpr int kPaletteBlocks = 16;
 
 struct Rgb {
     std::uint8_t red = 0;
@@ -26,8 +27,10 @@ struct PaletteState {
     PaletteTable table{};  // entry = block * 16 + colour index
 };
 
-PaletteState& paletteState();
+const PaletteState& paletteState();
 void resetPaletteState();
+// Puts a whole palette table in place, as building it from the words would.
+void setPaletteTable(const PaletteTable& table);
 
 // Reads min(size, 512) bytes into the start of the palette bytes. On any failure the bytes are as before.
 void ReadPaletteFile(const std::string& path);

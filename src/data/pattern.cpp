@@ -8,6 +8,7 @@
 #endif
 
 #include "platform/file.h"
+#include "platform/simd.h"
 
 namespace nrbx::data {
 
@@ -15,11 +16,37 @@ namespace {
 PatternState g_pattern;
 }
 
-PatternState& patternState() {
+const PatternState& patternState() {
     return g_pattern;
 }
 void resetPatternState() {
     g_pattern = PatternState{};
+}
+
+void setPatternGrid(const CellGrid& grid) {
+    g_pattern.grid = grid;
+}
+
+namespace {
+
+bool insidePicture(int cx, int cy) {
+    return cx >= 0 && cy >= 0 && cx < kCellsPerSide && cy < kCellsPerSide;
+}
+
+}  // namespace
+
+void copyCells(const CellGrid& source, int x0, int y0, int x1, int y1, int sx, int sy) {
+    for (int cy = y0; cy <= y1; ++cy) {
+        for (int cx = x0; cx <= x1; ++cx) {
+            const int scx = sx + cx - x0, scy = sy + cy - y0;
+            if (!insidePicture(cx, cy) || !insidePicture(scx, scy)) continue;
+            for (int py = 0; py < kCellSize; ++py) {
+                const std::uint8_t* in = source.row(scy * kCellSize + py) + scx * kCellSize;
+                std::uint8_t* out = g_pattern.grid.row(cy * kCellSize + py) + cx * kCellSize;
+                for (int px = 0; px < kCellSize; ++px) out[px] = in[px];
+            }
+        }
+    }
 }
 
 void ReadPatternFile(const std::string& path) {
@@ -38,8 +65,19 @@ void LoadPatternBytes(std::span<const std::uint8_t> bytes) {
 namespace {
 
 // Rows r..r+3 of a sprite: 16 bytes of its left half and 16 of its right half, each byte two pixels.
-void decodeFourRows(const std::uint8_t* left, const std::uint8_t* right, std::uint8_t* const out[4]) {
+void decodeFourRowsPlain(const std::uint8_t* left, const std::uint8_t* right, std::uint8_t* const out[4]) {
+    for (int i = 0; i < 4; ++i) {
+        for (int b = 0; b < 4; ++b) {
+            out[i][b * 2] = left[i * 4 + b] >> 4;
+            out[i][b * 2 + 1] = left[i * 4 + b] & 0x0F;
+            out[i][8 + b * 2] = right[i * 4 + b] >> 4;
+            out[i][8 + b * 2 + 1] = right[i * 4 + b] & 0x0F;
+        }
+    }
+}
+
 #if defined(__SSE2__)
+void decodeFourRowsSse2(const std::uint8_t* left, const std::uint8_t* right, std::uint8_t* const out[4]) {
     // Splitting every byte into its nibbles and interleaving them yields the rows in order; one store
     // per 16-pixel row instead of sixteen.
     const __m128i low = _mm_set1_epi8(0x0F);
@@ -53,23 +91,15 @@ void decodeFourRows(const std::uint8_t* left, const std::uint8_t* right, std::ui
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out[1]), _mm_unpackhi_epi64(l01, r01));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out[2]), _mm_unpacklo_epi64(l23, r23));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out[3]), _mm_unpackhi_epi64(l23, r23));
-#else
-    for (int i = 0; i < 4; ++i) {
-        for (int b = 0; b < 4; ++b) {
-            out[i][b * 2] = left[i * 4 + b] >> 4;
-            out[i][b * 2 + 1] = left[i * 4 + b] & 0x0F;
-            out[i][8 + b * 2] = right[i * 4 + b] >> 4;
-            out[i][8 + b * 2 + 1] = right[i * 4 + b] & 0x0F;
-        }
-    }
-#endif
 }
+#endif
 
-}  // namespace
+using DecodeFourRows = void (*)(const std::uint8_t*, const std::uint8_t*, std::uint8_t* const[4]);
 
-void DecodePatterns() {
-    // Sprite n is cell (n mod 16, n div 16); its 128 bytes are the left half (rows 0..15, 4 bytes each)
-    // followed by the right half, two pixels per byte, high nibble on the left.
+// Sprite n is cell (n mod 16, n div 16); its 128 bytes are the left half (rows 0..15, 4 bytes each)
+// followed by the right half, two pixels per byte, high nibble on the left.
+template <DecodeFourRows decodeFourRows>
+void decodeAll() {
     const auto& buf = g_pattern.buffer;
     auto& grid = g_pattern.grid;
     for (int sr = 0; sr < kCellsPerSide; ++sr) {
@@ -84,6 +114,15 @@ void DecodePatterns() {
             }
         }
     }
+}
+
+}  // namespace
+
+void DecodePatterns() {
+#if defined(__SSE2__)
+    if (platform::vectorKernelsEnabled()) return decodeAll<decodeFourRowsSse2>();
+#endif
+    decodeAll<decodeFourRowsPlain>();
 }
 
 }  // namespace nrbx::data

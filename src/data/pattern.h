@@ -17,8 +17,13 @@ struct PatternState {
     CellGrid grid;                                     // colour indices of the whole picture
 };
 
-PatternState& patternState();
+const PatternState& patternState();
 void resetPatternState();
+// Puts a whole grid of colour indices in place, as a decode would; the buffer stays as it is.
+void setPatternGrid(const CellGrid& grid);
+// Grid cells x0..x1 x y0..y1 receive the cells of source from (sx, sy) on; a cell is left as it is
+// where it or its source cell lies outside the picture.
+void copyCells(const CellGrid& source, int x0, int y0, int x1, int y1, int sx, int sy);
 
 // Reads min(size, 32768) bytes into the start of the pattern buffer. On any failure the buffer is as before.
 void ReadPatternFile(const std::string& path);

@@ -1,5 +1,10 @@
 #include "export/bmp_writer.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <vector>
+
 #include "platform/file.h"
 
 namespace nrbx::exporting {
@@ -20,8 +25,7 @@ void put32(std::uint8_t* p, std::uint32_t v) {
     put16(p + 2, v >> 16);
 }
 
-}  // namespace
-
+// The 14-byte file header followed by the 40-byte info header.
 std::array<std::uint8_t, 54> bmpHeaders(const ExportImage& image) {
     const auto entries = static_cast<std::uint32_t>(image.colorTable.size());
     const auto imageSize = static_cast<std::uint32_t>(strideOf(image) * image.height);
@@ -42,6 +46,7 @@ std::array<std::uint8_t, 54> bmpHeaders(const ExportImage& image) {
     return h;
 }
 
+// RGBQUAD entries: blue, green, red, 0.
 std::vector<std::uint8_t> bmpColorTable(const ExportImage& image) {
     std::vector<std::uint8_t> table;
     table.reserve(image.colorTable.size() * 4);
@@ -49,6 +54,7 @@ std::vector<std::uint8_t> bmpColorTable(const ExportImage& image) {
     return table;
 }
 
+// Rows bottom-up, each padded to a multiple of 4 bytes; 4-bit pixels packed left pixel high.
 std::vector<std::uint8_t> bmpPixelData(const ExportImage& image) {
     const std::size_t stride = strideOf(image);
     const auto w = static_cast<std::size_t>(image.width);
@@ -69,6 +75,8 @@ std::vector<std::uint8_t> bmpPixelData(const ExportImage& image) {
     }
     return data;
 }
+
+}  // namespace
 
 std::vector<std::uint8_t> encodeBmp(const ExportImage& image) {
     const auto headers = bmpHeaders(image);

@@ -1,7 +1,6 @@
 #pragma once
 // Windows BMP files (file header, info header, colour table, bottom-up rows) from an export image.
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -9,13 +8,6 @@
 #include "export/export_image.h"
 
 namespace nrbx::exporting {
-
-// The 14-byte file header followed by the 40-byte info header.
-std::array<std::uint8_t, 54> bmpHeaders(const ExportImage& image);
-// RGBQUAD entries: blue, green, red, 0.
-std::vector<std::uint8_t> bmpColorTable(const ExportImage& image);
-// Rows bottom-up, each padded to a multiple of 4 bytes; 4-bit pixels packed left pixel high.
-std::vector<std::uint8_t> bmpPixelData(const ExportImage& image);
 
 // The whole file in memory, byte for byte what WriteBmpFile writes (for a stream, where no file is).
 std::vector<std::uint8_t> encodeBmp(const ExportImage& image);

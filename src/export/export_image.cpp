@@ -6,6 +6,7 @@
 
 #include "canvas/selection.h"
 #include "export/halftone.h"
+#include "platform/simd.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -31,8 +32,9 @@ ExportImage wholePictureExport() {
 ExportImage selectionExport(int x0, int y0, int x1, int y1) {
     auto [xmin, xmax] = canvas::OrderPair(x0, x1);
     auto [ymin, ymax] = canvas::OrderPair(y0, y1);
-    xmin = canvas::ClampInt(xmin, 0, 15), xmax = canvas::ClampInt(xmax, 0, 15);
-    ymin = canvas::ClampInt(ymin, 0, 15), ymax = canvas::ClampInt(ymax, 0, 15);
+    constexpr int kLastCell = canvas::kCellsPerSide - 1;
+    xmin = canvas::ClampInt(xmin, 0, kLastCell), xmax = canvas::ClampInt(xmax, 0, kLastCell);
+    ymin = canvas::ClampInt(ymin, 0, kLastCell), ymax = canvas::ClampInt(ymax, 0, kLastCell);
     const auto& backing = canvas::imageState().backing;
     ExportImage image;
     image.width = (xmax - xmin + 1) * canvas::kCellSize;
@@ -168,7 +170,7 @@ void toIndexed(ExportImage& image, std::span<const data::Rgb> table, int bpp) {
     const std::size_t count = static_cast<std::size_t>(image.width) * image.height;
     std::vector<std::uint8_t> indices(count);
 #if defined(__x86_64__)
-    if (kHasAvx2) {
+    if (kHasAvx2 && platform::vectorKernelsEnabled()) {
         matchAvx2(cache, image.pixels.data(), count, indices.data());
     } else {
         matchScalar(cache, image.pixels.data(), count, indices.data());

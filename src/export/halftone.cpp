@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/simd.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -65,7 +67,7 @@ const std::array<data::Rgb, 256>& halftonePalette() {
 }
 
 NearestColorMap::NearestColorMap(std::span<const data::Rgb> table)
-    : m_table(table), m_keys(kSlots, 0), m_values(kSlots, 0) {
+    : m_table(table), m_vector(platform::vectorKernelsEnabled()), m_keys(kSlots, 0), m_values(kSlots, 0) {
     m_redGreen.reserve(table.size());
     m_blue.reserve(table.size());
     for (const auto& c : table) {
@@ -81,30 +83,33 @@ std::uint8_t NearestColorMap::search(data::Rgb c) const {
 #if defined(__SSE2__)
     // Four entries at a time; lane j keeps the first nearest of entries j, j + 4, j + 8, ..., and the
     // lanes are then reduced to the first nearest of all, as the plain loop below finds it.
-    const __m128i colorRedGreen = _mm_set1_epi32(int(std::uint32_t(c.red) | std::uint32_t(c.green) << 16));
-    const __m128i colorBlue = _mm_set1_epi32(c.blue);
-    __m128i laneBest = _mm_set1_epi32(std::numeric_limits<int>::max());
-    __m128i laneIndex = _mm_setzero_si128();
-    __m128i index = _mm_setr_epi32(0, 1, 2, 3);
-    const __m128i four = _mm_set1_epi32(4);
-    for (; i + 4 <= m_table.size(); i += 4) {
-        const __m128i rg =
-            _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&m_redGreen[i])), colorRedGreen);
-        const __m128i b =
-            _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&m_blue[i])), colorBlue);
-        const __m128i d = _mm_add_epi32(_mm_madd_epi16(rg, rg), _mm_madd_epi16(b, b));
-        const __m128i nearer = _mm_cmpgt_epi32(laneBest, d);
-        laneBest = _mm_or_si128(_mm_and_si128(nearer, d), _mm_andnot_si128(nearer, laneBest));
-        laneIndex = _mm_or_si128(_mm_and_si128(nearer, index), _mm_andnot_si128(nearer, laneIndex));
-        index = _mm_add_epi32(index, four);
-    }
-    alignas(16) int distances[4], indices[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(distances), laneBest);
-    _mm_store_si128(reinterpret_cast<__m128i*>(indices), laneIndex);
-    for (int j = 0; j < 4; ++j) {
-        if (distances[j] < bestDistance || (distances[j] == bestDistance && indices[j] < best)) {
-            bestDistance = distances[j];
-            best = indices[j];
+    if (m_vector) {
+        const __m128i colorRedGreen =
+            _mm_set1_epi32(int(std::uint32_t(c.red) | std::uint32_t(c.green) << 16));
+        const __m128i colorBlue = _mm_set1_epi32(c.blue);
+        __m128i laneBest = _mm_set1_epi32(std::numeric_limits<int>::max());
+        __m128i laneIndex = _mm_setzero_si128();
+        __m128i index = _mm_setr_epi32(0, 1, 2, 3);
+        const __m128i four = _mm_set1_epi32(4);
+        for (; i + 4 <= m_table.size(); i += 4) {
+            const __m128i rg = _mm_sub_epi16(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(&m_redGreen[i])), colorRedGreen);
+            const __m128i b =
+                _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&m_blue[i])), colorBlue);
+            const __m128i d = _mm_add_epi32(_mm_madd_epi16(rg, rg), _mm_madd_epi16(b, b));
+            const __m128i nearer = _mm_cmpgt_epi32(laneBest, d);
+            laneBest = _mm_or_si128(_mm_and_si128(nearer, d), _mm_andnot_si128(nearer, laneBest));
+            laneIndex = _mm_or_si128(_mm_and_si128(nearer, index), _mm_andnot_si128(nearer, laneIndex));
+            index = _mm_add_epi32(index, four);
+        }
+        alignas(16) int distances[4], indices[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(distances), laneBest);
+        _mm_store_si128(reinterpret_cast<__m128i*>(indices), laneIndex);
+        for (int j = 0; j < 4; ++j) {
+            if (distances[j] < bestDistance || (distances[j] == bestDistance && indices[j] < best)) {
+                bestDistance = distances[j];
+                best = indices[j];
+            }
         }
     }
 #endif

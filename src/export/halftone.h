@@ -29,6 +29,7 @@ class NearestColorMap {
     std::uint8_t search(data::Rgb color) const;
 
     std::span<const data::Rgb> m_table;
+    bool m_vector;  // the vector search, unless the plain one is forced
     // The table again, as the vector search reads it: red | green << 16, and blue, per entry.
     std::vector<std::uint32_t> m_redGreen;
     std::vector<std::uint32_t> m_blue;

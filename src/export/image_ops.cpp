@@ -48,9 +48,9 @@ void makeIndexZeroTransparent(ExportImage& image, const canvas::CellRect& cells,
     const auto& grid = data::patternState().grid;
     image.alpha.resize(static_cast<std::size_t>(image.width) * image.height);
     std::uint8_t* out = image.alpha.data();
-    for (int y = cells.ymin * canvas::kCellSize; y < (cells.ymax + 1) * canvas::kCellSize; ++y) {
+    for (int y = cells.y0 * canvas::kCellSize; y < (cells.y1 + 1) * canvas::kCellSize; ++y) {
         const std::uint8_t* in = grid.row(y);
-        for (int x = cells.xmin * canvas::kCellSize; x < (cells.xmax + 1) * canvas::kCellSize; ++x)
+        for (int x = cells.x0 * canvas::kCellSize; x < (cells.x1 + 1) * canvas::kCellSize; ++x)
             *out++ = (in[x] & 0x0F) == 0 ? 0 : 255;
     }
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "canvas/images.h"
 #include "canvas/selection.h"
 #include "data/palette.h"
 #include "data/pattern.h"
@@ -27,24 +28,27 @@ CellBlocks plannedCellBlocks(int block, std::span<const CellsBlock> changes) {
     CellBlocks blocks;
     for (auto& row : blocks) row.fill(block);
     for (const auto& c : changes) {
-        for (int cy = c.cells.ymin; cy <= c.cells.ymax; ++cy)
-            for (int cx = c.cells.xmin; cx <= c.cells.xmax; ++cx) blocks[cy][cx] = c.block;
+        for (int cy = c.cells.y0; cy <= c.cells.y1; ++cy)
+            for (int cx = c.cells.x0; cx <= c.cells.x1; ++cx) blocks[cy][cx] = c.block;
     }
     return blocks;
 }
 
 std::optional<std::pair<int, int>> firstMixedCell(const CellBlocks& blocks, const canvas::CellRect& cells) {
-    const int first = blocks[cells.ymin][cells.xmin];
-    for (int cy = cells.ymin; cy <= cells.ymax; ++cy)
-        for (int cx = cells.xmin; cx <= cells.xmax; ++cx)
+    const int first = blocks[cells.y0][cells.x0];
+    for (int cy = cells.y0; cy <= cells.y1; ++cy)
+        for (int cx = cells.x0; cx <= cells.x1; ++cx)
             if (blocks[cy][cx] != first) return std::pair{cx, cy};
     return std::nullopt;
 }
 
 ExportImage spriteIndexedExport(int x0, int y0, int x1, int y1, int bpp) {
     if (bpp != 8 && bpp != 4) throw cannotIndex("depth " + std::to_string(bpp) + " is not 8 or 4");
-    const auto [xmin, xmax] = canvas::OrderPair(canvas::ClampInt(x0, 0, 15), canvas::ClampInt(x1, 0, 15));
-    const auto [ymin, ymax] = canvas::OrderPair(canvas::ClampInt(y0, 0, 15), canvas::ClampInt(y1, 0, 15));
+    constexpr int kLastCell = canvas::kCellsPerSide - 1;
+    const auto [xmin, xmax] =
+        canvas::OrderPair(canvas::ClampInt(x0, 0, kLastCell), canvas::ClampInt(x1, 0, kLastCell));
+    const auto [ymin, ymax] =
+        canvas::OrderPair(canvas::ClampInt(y0, 0, kLastCell), canvas::ClampInt(y1, 0, kLastCell));
     const auto& cellBlock = canvas::imageState().cellBlock;
     const int firstBlock = cellBlock[ymin][xmin];
     for (int cy = ymin; cy <= ymax; ++cy) {

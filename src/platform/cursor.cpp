@@ -9,10 +9,6 @@ std::function<void(AppCursor)> g_handler;
 AppCursor g_current = AppCursor::Default;
 }  // namespace
 
-const char* toString(AppCursor cursor) {
-    return cursor == AppCursor::Drag ? "Drag" : "Default";
-}
-
 void setAppCursorHandler(std::function<void(AppCursor)> handler) {
     g_handler = std::move(handler);
 }

@@ -7,8 +7,6 @@ namespace nrbx::platform {
 
 enum class AppCursor { Default, Drag };
 
-const char* toString(AppCursor cursor);
-
 // The window installs a handler that shows the cursor; without one the request is only remembered.
 void setAppCursorHandler(std::function<void(AppCursor)> handler);
 void setAppCursor(AppCursor cursor);

@@ -35,8 +35,8 @@ Failure notRegular(const std::string& path, const struct stat& st) {
 
 }  // namespace
 
-FileFaults& fileFaults() {
-    return g_faults;
+void setFileFaults(const FileFaults& faults) {
+    g_faults = faults;
 }
 void resetFileFaults() {
     g_faults = FileFaults{};

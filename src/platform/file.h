@@ -82,7 +82,7 @@ struct FileFaults {
     std::optional<std::size_t> readBudget;
     std::optional<std::size_t> writeBudget;
 };
-FileFaults& fileFaults();
+void setFileFaults(const FileFaults& faults);
 void resetFileFaults();
 
 }  // namespace nrbx::platform

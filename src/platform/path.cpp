@@ -43,7 +43,7 @@ bool isSeparator(char c, const PathFlavour& f) {
 }  // namespace
 
 std::string ExtractDirectory(std::string_view path, const PathFlavour& flavour) {
-    // Positions count from 1 as in the rule; 0 means no separator was found.
+    // i is the length of the part kept: the separator found is byte i - 1, and 0 means none was found.
     std::size_t i = path.size();
     while (i > 0) {
         if (isSeparator(path[i - 1], flavour)) {

@@ -50,8 +50,8 @@ QIcon applicationIcon() {
 
 std::string helpFilePathFor(std::string_view executableDirectory) {
     std::string folder(executableDirectory);
-    // On the original platform a drive root came out with a doubled separator; here "/" must give
-    // "/nrbx.hlp", and a directory already ending in "/" gets no second one.
+    // One separator between folder and file name: the root "/" gives "/nrbx.hlp", and a folder that
+    // already ends in "/" gets no second one.
     if (folder.empty() || folder.back() != '/') folder += '/';
     const std::string beside = folder + kHelpFileName;
     // A build folder has the file beside the executable; an installed program keeps data files out of
@@ -62,9 +62,8 @@ std::string helpFilePathFor(std::string_view executableDirectory) {
 }
 
 void openHelpContents(QWidget* owner) {
-    ShellState& shell = shellState();
-    shell.helpFilePath = helpFilePathFor(shell.executableDirectory);
-    platform::callHelpViewer(owner, shell.helpFilePath, platform::HelpCommand::Finder, 0);
+    setHelpFilePath(helpFilePathFor(shellState().executableDirectory));
+    platform::callHelpViewer(owner, shellState().helpFilePath, platform::HelpCommand::Finder, 0);
 }
 
 Tap_fm::Tap_fm()

@@ -54,7 +54,7 @@ void showFailureBox(const FailureBox& box) {
 void ReportFailure(const platform::Failure& failure) {
     if (QWidget* grabber = QWidget::mouseGrabber()) grabber->releaseMouse();
     // Without the grab the release may never reach the picture; the drag is over either way.
-    canvas::selectionState().dragging = false;
+    canvas::endDrag();
 
     FailureBox box;
     box.text = QString::fromStdString(platform::withFullStop(failure.message()));

@@ -23,7 +23,10 @@
 #include "canvas/copy.h"
 #include "canvas/images.h"
 #include "canvas/palette_block.h"
+#include "canvas/picture_mouse.h"
 #include "canvas/selection.h"
+#include "canvas/start_up.h"
+#include "canvas/view.h"
 #include "data/palette.h"
 #include "data/pattern.h"
 #include "data/version.h"
@@ -48,6 +51,7 @@ Tnrbx_form* nrbx_form = nullptr;
 namespace {
 
 constexpr int kStatusBarHeight = 19;
+constexpr int kLastCell = data::kCellsPerSide - 1;
 // How long a new size must stand before the window takes it back (window-manager round trips).
 constexpr int kSizeSettleMs = 250;
 
@@ -193,7 +197,7 @@ void Tnrbx_form::createComponents() {
 
     pb_setbt = new platform::UpDown(client);
     pb_setbt->setObjectName(QStringLiteral("pb_setbt"));
-    pb_setbt->setRange(0, 15);
+    pb_setbt->setRange(0, data::kPaletteBlocks - 1);
     pb_setbt->setPosition(0);
     pb_setbt->setGeometry(46, 56, 57, 25);
 
@@ -345,9 +349,9 @@ void Tnrbx_form::loadPattern(const std::string& path) {
     data::ReadPatternFile(path);
     data::DecodePatterns();
     setStatus(kConverting);
-    canvas::RenderCells(0, 0, 15, 15);
+    canvas::RenderCells(0, 0, kLastCell, kLastCell);
     setStatus(QString());
-    shellState().patternLoaded = true;
+    setPatternLoaded(true);
     if (!shellState().paletteLoaded) setStatus(kNoPalette);
     canvas::RedrawView();
 }
@@ -357,9 +361,9 @@ void Tnrbx_form::loadPalette(const std::string& path) {
     setStatus(kConverting);
     data::UnpackPaletteWords();
     data::BuildPaletteColors();
-    canvas::RenderCells(0, 0, 15, 15);
+    canvas::RenderCells(0, 0, kLastCell, kLastCell);
     setStatus(QString());
-    shellState().paletteLoaded = true;
+    setPaletteLoaded(true);
     if (!shellState().patternLoaded) setStatus(kNoPattern);
     canvas::RedrawView();
 }
@@ -396,16 +400,8 @@ void Tnrbx_form::dropEvent(QDropEvent* event) {
 
 void Tnrbx_form::FormCreate() {
     runGuarded([] {
-        auto& shell = shellState();
-        shell.executableDirectory = platform::ExtractDirectory(platform::executablePath());
-        shell.versionValue = data::kVersionValue;
-        canvas::selectionState().dragging = false;
-        canvas::imageState().paletteBlock = 0;
-        canvas::CreateImages();
-        shell.patternLoaded = false;
-        shell.paletteLoaded = false;
-        canvas::copyState().copyMode = false;
-        data::SetDefaultPalette();
+        startWindowShell(platform::ExtractDirectory(platform::executablePath()), data::kVersionValue);
+        canvas::startPicture();
     });
     pcg_img->update();
 }
@@ -527,8 +523,7 @@ void Tnrbx_form::nx_selsaveClick() {
         const canvas::CellRect selection = canvas::orderedSelection();
         const int bpp = runSaveDialog(QStringLiteral("選択範囲をＢＭＰ形式で保存"));
         if (bpp == 0) return;
-        auto image =
-            exporting::selectionExport(selection.xmin, selection.ymin, selection.xmax, selection.ymax);
+        auto image = exporting::selectionExport(selection.x0, selection.y0, selection.x1, selection.y1);
         exporting::SetExportDepth(image, bpp);
         exporting::WriteBmpFile(image, SaveDialog1->localFileName());
     });

@@ -22,7 +22,18 @@ struct ShellState {
     bool paletteLoaded = false;
 };
 
-ShellState& shellState();
+const ShellState& shellState();
 void resetShellState();
+
+// The program's start: its title, and the stand-in help path.
+void startShell();
+// The main window's start: where the executable lies, the version, nothing loaded yet.
+void startWindowShell(std::string executableDirectory, double versionValue);
+void setPatternLoaded(bool loaded);
+void setPaletteLoaded(bool loaded);
+void setHelpFilePath(std::string path);
+void setApplicationTitle(std::string title);
+void setExecutableDirectory(std::string directory);
+void setVersionValue(double value);
 
 }  // namespace nrbx::ui

@@ -23,18 +23,20 @@ inline constexpr Bgr kWhite{0xFF, 0xFF, 0xFF};
 
 // Cell (cx, cy) filled with one colour index.
 inline void fillCell(int cx, int cy, std::uint8_t index) {
-    auto& grid = data::patternState().grid;
+    data::CellGrid grid = data::patternState().grid;
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) grid(cx * 16 + x, cy * 16 + y) = index;
+    data::setPatternGrid(grid);
 }
 
 // A palette whose entry k is a colour of its own (block in red, index in green), so every pixel tells
 // which block and index produced it.
 inline void useTellingPalette() {
-    auto& table = data::paletteState().table;
+    data::PaletteTable table;
     for (int k = 0; k < 256; ++k)
         table[k] =
             data::Rgb{static_cast<std::uint8_t>((k / 16) * 16), static_cast<std::uint8_t>((k % 16) * 16), 8};
+    data::setPaletteTable(table);
 }
 
 inline Bgr tellingColor(int block, int index) {

@@ -4,6 +4,7 @@
 
 #include "canvas/canvas_support.h"
 #include "canvas/palette_block.h"
+#include "canvas/picture_mouse.h"
 #include "canvas/selection.h"
 #include "platform/cursor.h"
 #include "support/test_support.h"
@@ -28,14 +29,15 @@ class CopyTest : public CoreTest {
         CoreTest::SetUp();
         useTellingPalette();
         // Every cell differs from every other, and pixels inside a cell differ too.
-        auto& grid = nrbx::data::patternState().grid;
+        CellGrid grid;
         for (int y = 0; y < 256; ++y)
             for (int x = 0; x < 256; ++x)
                 grid(x, y) = static_cast<std::uint8_t>((x / 16 * 7 + y / 16 * 3 + x + 2 * y) % 16);
+        nrbx::data::setPatternGrid(grid);
         RenderCells(0, 0, 15, 15);
         before = grid;
     }
-    CellGrid& grid() { return nrbx::data::patternState().grid; }
+    const CellGrid& grid() { return nrbx::data::patternState().grid; }
     void select(int cx0, int cy0, int cx1, int cy1) {
         pictureMouseDown(MouseButton::Left, cx0 * 16 + 8, cy0 * 16 + 8);
         pictureMouseMove(cx1 * 16 + 8, cy1 * 16 + 8);
@@ -45,7 +47,7 @@ class CopyTest : public CoreTest {
         pictureMouseDown(MouseButton::Left, cx * 16 + 3, cy * 16 + 3);
         pictureMouseUp(MouseButton::Left);
     }
-    const Selection& sel() const { return selectionState().selection; }
+    const CellRect& sel() const { return selectionState().selection; }
 
     CellGrid before;
 };
@@ -60,7 +62,7 @@ TEST_F(CopyTest, CopyRemembersTheOrderedSelectionAndShowsTheDragCursor) {
     startCopy();
     EXPECT_TRUE(copyState().copyMode);
     EXPECT_EQ(copyState().source, (CellRect{2, 7, 5, 9}));
-    EXPECT_EQ(sel(), (Selection{5, 9, 2, 7}));
+    EXPECT_EQ(sel(), (CellRect{5, 9, 2, 7}));
     EXPECT_EQ(imageState().view, view);  // no redraw
     EXPECT_EQ(shown, std::vector<AppCursor>{AppCursor::Drag});
     cancelCopy();
@@ -72,7 +74,7 @@ TEST_F(CopyTest, PreviewAndPlacementAreCutOffAtTheRightAndBottomEdges) {
     select(2, 7, 5, 9);
     startCopy();
     pictureMouseMove(14 * 16 + 5, 15 * 16 + 5);
-    EXPECT_EQ(sel(), (Selection{14, 15, 15, 15}));
+    EXPECT_EQ(sel(), (CellRect{14, 15, 15, 15}));
     // The preview shows source cells 2..3 x 7 over cells 14..15 x 15, in the current block.
     EXPECT_EQ(pixelOf(imageState().view, 14 * 16 + 8, 15 * 16 + 8),
               tellingColor(0, before(2 * 16 + 8, 7 * 16 + 8)));
@@ -173,7 +175,7 @@ TEST_F(CopyTest, DoubleClickPlacesThenStartsANewSingleCellSelection) {
     pictureMouseUp(MouseButton::Left);
     pictureMouseDown(MouseButton::Left, 11 * 16 + 2, 11 * 16 + 2);
     pictureMouseUp(MouseButton::Left);
-    EXPECT_EQ(sel(), (Selection{11, 11, 11, 11}));
+    EXPECT_EQ(sel(), (CellRect{11, 11, 11, 11}));
     EXPECT_EQ(cellOf(grid(), 12, 12), cellOf(before, 2, 2));
 }
 
@@ -184,7 +186,7 @@ TEST_F(CopyTest, MovesAfterPlacementWithTheButtonHeldSpanFromThePlacedCorner) {
     pictureMouseDown(MouseButton::Left, 6 * 16 + 1, 6 * 16 + 1);
     pictureMouseMove(6 * 16 + 5, 6 * 16 + 4);  // jitter inside the top-left cell
     pictureMouseUp(MouseButton::Left);
-    EXPECT_EQ(sel(), (Selection{6, 6, 6, 6}));
+    EXPECT_EQ(sel(), (CellRect{6, 6, 6, 6}));
     EXPECT_EQ(cellOf(grid(), 8, 8), cellOf(before, 2, 2));
 }
 
@@ -192,9 +194,9 @@ TEST_F(CopyTest, PreviewMovesFromOutsideThePictureStayInRange) {
     select(3, 3, 5, 4);
     startCopy();
     pictureMouseMove(-40, -300);
-    EXPECT_EQ(sel(), (Selection{0, 0, 2, 1}));
+    EXPECT_EQ(sel(), (CellRect{0, 0, 2, 1}));
     pictureMouseMove(1000, 256);
-    EXPECT_EQ(sel(), (Selection{15, 15, 15, 15}));
+    EXPECT_EQ(sel(), (CellRect{15, 15, 15, 15}));
     pictureMouseDown(MouseButton::Left, 1000, 256);
     EXPECT_EQ(cellOf(grid(), 15, 15), cellOf(before, 3, 3));
 }
@@ -204,7 +206,7 @@ TEST_F(CopyTest, CancelWithoutAMoveChangesNothingButTheFrame) {
     const auto backing = imageState().backing;
     startCopy();
     cancelCopy();
-    EXPECT_EQ(sel(), (Selection{4, 4, 6, 6}));
+    EXPECT_EQ(sel(), (CellRect{4, 4, 6, 6}));
     EXPECT_EQ(grid(), before);
     EXPECT_EQ(imageState().backing, backing);
     EXPECT_EQ(imageState().view, backing);

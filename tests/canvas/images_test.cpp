@@ -4,6 +4,7 @@
 
 #include "canvas/canvas_support.h"
 #include "canvas/palette_block.h"
+#include "canvas/picture_mouse.h"
 #include "canvas/selection.h"
 #include "support/test_support.h"
 
@@ -27,10 +28,11 @@ TEST_F(Rendering, SplitColorGivesBlueGreenRed) {
 
 TEST_F(Rendering, FullRenderUsesTheCurrentBlockForEveryPixel) {
     useTellingPalette();
-    auto& grid = nrbx::data::patternState().grid;
+    nrbx::data::CellGrid grid;
     for (int y = 0; y < 256; ++y)
         for (int x = 0; x < 256; ++x) grid(x, y) = static_cast<std::uint8_t>((x + 3 * y) % 16);
-    imageState().paletteBlock = 7;
+    nrbx::data::setPatternGrid(grid);
+    setPaletteBlock(7);
     RenderCells(0, 0, 15, 15);
     const auto& s = imageState();
     for (int y = 0; y < 256; ++y)
@@ -44,7 +46,7 @@ TEST_F(Rendering, SingleCellRenderLeavesEveryOtherPixelUntouched) {
     useTellingPalette();
     fillCell(15, 15, 9);
     fillCell(14, 15, 9);
-    imageState().paletteBlock = 2;
+    setPaletteBlock(2);
     RenderCells(15, 15, 15, 15);
     const auto& s = imageState();
     for (int y = 0; y < 256; ++y) {

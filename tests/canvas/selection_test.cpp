@@ -1,4 +1,6 @@
 #include "canvas/selection.h"
+#include "canvas/picture_mouse.h"
+#include "canvas/view.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +14,7 @@ namespace {
 
 class SelectionTest : public CoreTest {
   protected:
-    const Selection& sel() const { return selectionState().selection; }
+    const CellRect& sel() const { return selectionState().selection; }
     const Image24& view() const { return imageState().view; }
 
     // Checks the three rings of the pixel rectangle left..right x top..bottom and one pixel inside them.
@@ -62,7 +64,7 @@ TEST_F(SelectionTest, DragIsStoredUnorderedAndFramedOrdered) {
     pictureMouseDown(MouseButton::Left, 10 * 16 + 4, 3 * 16 + 9);
     pictureMouseMove(2 * 16 + 1, 12 * 16 + 15);
     pictureMouseUp(MouseButton::Left);
-    EXPECT_EQ(sel(), (Selection{10, 3, 2, 12}));
+    EXPECT_EQ(sel(), (CellRect{10, 3, 2, 12}));
     EXPECT_FALSE(selectionState().dragging);
     EXPECT_EQ(pixelOf(view(), 32, 48), kBlack);
     EXPECT_EQ(pixelOf(view(), 175, 207), kBlack);
@@ -76,7 +78,7 @@ TEST_F(SelectionTest, ClickWithoutMovementSelectsTheCellAndFramesItOnRelease) {
     const auto framedAll = view();
     pictureMouseDown(MouseButton::Left, 7 * 16 + 3, 9 * 16 + 3);
     EXPECT_TRUE(selectionState().dragging);
-    EXPECT_EQ(sel(), (Selection{7, 9, 7, 9}));
+    EXPECT_EQ(sel(), (CellRect{7, 9, 7, 9}));
     EXPECT_EQ(view(), framedAll);  // the press does not redraw
     pictureMouseUp(MouseButton::Left);
     expectFrame(112, 144, 127, 159);
@@ -86,13 +88,13 @@ TEST_F(SelectionTest, ClickWithoutMovementSelectsTheCellAndFramesItOnRelease) {
 TEST_F(SelectionTest, DraggingPastAnEdgeStopsAtThatEdge) {
     pictureMouseDown(MouseButton::Left, 100, 100);
     pictureMouseMove(400, 300);
-    EXPECT_EQ(sel(), (Selection{6, 6, 15, 15}));
+    EXPECT_EQ(sel(), (CellRect{6, 6, 15, 15}));
     pictureMouseMove(-5, -5);  // truncation toward zero gives cell 0
-    EXPECT_EQ(sel(), (Selection{6, 6, 0, 0}));
+    EXPECT_EQ(sel(), (CellRect{6, 6, 0, 0}));
     pictureMouseMove(-20, 256);  // cell -1 clamped to 0; cell 16 clamped to 15
-    EXPECT_EQ(sel(), (Selection{6, 6, 0, 15}));
+    EXPECT_EQ(sel(), (CellRect{6, 6, 0, 15}));
     pictureMouseMove(271, -31);
-    EXPECT_EQ(sel(), (Selection{6, 6, 15, 0}));
+    EXPECT_EQ(sel(), (CellRect{6, 6, 15, 0}));
 }
 
 TEST_F(SelectionTest, SelectAllRingsFollowThePictureBorder) {
@@ -100,7 +102,7 @@ TEST_F(SelectionTest, SelectAllRingsFollowThePictureBorder) {
     fillCell(0, 0, 2);
     RenderCells(0, 0, 15, 15);
     SelectAll();
-    EXPECT_EQ(sel(), (Selection{0, 0, 15, 15}));
+    EXPECT_EQ(sel(), (CellRect{0, 0, 15, 15}));
     expectFrame(0, 0, 255, 255);
     expectOnlyFrameDiffers(0, 0, 255, 255);
     EXPECT_EQ(pixelOf(view(), 3, 3), tellingColor(0, 2));
@@ -145,9 +147,9 @@ TEST_F(SelectionTest, RightOrMiddleReleaseEndsADrag) {
         pictureMouseDown(MouseButton::Left, 16, 16);
         pictureMouseMove(60, 60);
         pictureMouseUp(button);
-        EXPECT_FALSE(selectionState().dragging) << toString(button);
+        EXPECT_FALSE(selectionState().dragging) << static_cast<int>(button);
         pictureMouseMove(200, 200);  // left still held: nothing changes any more
-        EXPECT_EQ(sel(), (Selection{1, 1, 3, 3})) << toString(button);
+        EXPECT_EQ(sel(), (CellRect{1, 1, 3, 3})) << static_cast<int>(button);
     }
 }
 
@@ -159,9 +161,9 @@ TEST_F(SelectionTest, OtherButtonsAndIdleMovesChangeNothing) {
     pictureMouseDown(MouseButton::Middle, 200, 200);
     EXPECT_FALSE(selectionState().dragging);
     pictureMouseMove(180, 10);
-    EXPECT_EQ(sel(), (Selection{2, 2, 2, 2}));
+    EXPECT_EQ(sel(), (CellRect{2, 2, 2, 2}));
     EXPECT_EQ(view(), framed);
     pictureMouseUp(MouseButton::Right);  // redraws without changing the selection
-    EXPECT_EQ(sel(), (Selection{2, 2, 2, 2}));
+    EXPECT_EQ(sel(), (CellRect{2, 2, 2, 2}));
     EXPECT_EQ(view(), framed);
 }

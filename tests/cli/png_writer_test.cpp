@@ -22,9 +22,10 @@ class PngFile : public nrbx::testing::CoreTest {
   protected:
     void SetUp() override {
         CoreTest::SetUp();
-        auto& grid = data::patternState().grid;
+        data::CellGrid grid;
         for (int y = 0; y < 256; ++y)
             for (int x = 0; x < 256; ++x) grid(x, y) = static_cast<std::uint8_t>((x ^ y) % 16);
+        data::setPatternGrid(grid);
         canvas::RenderCells(0, 0, 15, 15);
     }
 
@@ -77,7 +78,7 @@ TEST_F(PngFile, HeaderAndColourTableFollowTheDepth) {
 TEST_F(PngFile, FailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
     const auto target = file("pic.png");
     writeBytes(target, {'o', 'l', 'd'});
-    platform::fileFaults().writeBudget = 100;
+    platform::setFileFaults({.readBudget = {}, .writeBudget = 100});
     try {
         exporting::WritePngFile(exporting::wholePictureExport(), target);
         FAIL() << "a short write was not reported";

@@ -19,22 +19,24 @@ class SpriteIndices : public nrbx::testing::CoreTest {
   protected:
     void SetUp() override {
         CoreTest::SetUp();
-        auto& table = data::paletteState().table;
+        data::PaletteTable table;
         for (int k = 0; k < 256; ++k)
             table[k] = data::Rgb{std::uint8_t(k), std::uint8_t(255 - k), std::uint8_t(k / 3)};
-        auto& grid = data::patternState().grid;
+        data::setPaletteTable(table);
+        data::CellGrid grid;
         for (int y = 0; y < 256; ++y)
             for (int x = 0; x < 256; ++x)
                 grid(x, y) = static_cast<std::uint8_t>((x * 7 + y * 3 + x / 16) % 16);
+        data::setPatternGrid(grid);
     }
 
     void renderAllWith(int block) {
-        canvas::imageState().paletteBlock = block;
+        canvas::setPaletteBlock(block);
         canvas::RenderCells(0, 0, 15, 15);
     }
 
     void renderCellsWith(int x0, int y0, int x1, int y1, int block) {
-        canvas::selectionState().selection = canvas::Selection{x0, y0, x1, y1};
+        canvas::setSelection(canvas::CellRect{x0, y0, x1, y1});
         canvas::changePaletteBlock(block);
     }
 

@@ -84,7 +84,7 @@ TEST_F(PaletteLoad, FailedReadKeepsBytesWordsAndTable) {
     load(std::vector<std::uint8_t>(512, 0x12));
     const auto before = paletteState();
     writeBytes(file("next.pal"), std::vector<std::uint8_t>(512, 0xEE));
-    nrbx::platform::fileFaults().readBudget = 100;
+    nrbx::platform::setFileFaults({.readBudget = 100, .writeBudget = {}});
     EXPECT_THROW(nrbx::data::ReadPaletteFile(file("next.pal")), nrbx::platform::Failure);
     EXPECT_EQ(paletteState().bytes, before.bytes);
     EXPECT_EQ(paletteState().words, before.words);

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "platform/failure.h"
 #include "platform/file.h"
+#include "platform/simd.h"
 #include "support/test_support.h"
 
 using nrbx::data::DecodePatterns;
@@ -48,6 +51,26 @@ TEST_F(PatternLoad, DecodesEachByteToItsTwoPixels) {
         for (int y = 0; y < 256; ++y)
             for (int x = 0; x < 256; ++x) nonZero += at(x, y) != 0;
         EXPECT_EQ(nonZero, 2) << "byte " << c.offset;
+    }
+}
+
+TEST_F(PatternLoad, DecodesEveryRowAndColumnOfEverySpriteWithEitherKernel) {
+    std::mt19937 random(16);
+    std::vector<std::uint8_t> bytes(32768);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
+    for (const bool vector : {true, false}) {
+        nrbx::platform::setVectorKernelsEnabled(vector);
+        load(bytes);
+        for (int y = 0; y < 256; ++y) {
+            for (int x = 0; x < 256; ++x) {
+                // Sprite (x / 16, y / 16): left half of 64 bytes, then the right half; 4 bytes per row.
+                const int column = x % 16, row = y % 16;
+                const std::size_t offset = static_cast<std::size_t>(
+                    (y / 16 * 16 + x / 16) * 128 + (column / 8) * 64 + row * 4 + column % 8 / 2);
+                const int expected = column % 2 == 0 ? bytes[offset] >> 4 : bytes[offset] & 0x0F;
+                ASSERT_EQ(at(x, y), expected) << x << "," << y << (vector ? " vector" : " plain");
+            }
+        }
     }
 }
 
@@ -97,6 +120,6 @@ TEST_F(PatternLoad, FailuresLeaveBufferAndGridAsBefore) {
     expectFailure(dir(), FailureKind::FileOpen);
 
     writeBytes(file("short.pcg"), std::vector<std::uint8_t>(32768, 0x77));
-    nrbx::platform::fileFaults().readBudget = 1000;
+    nrbx::platform::setFileFaults({.readBudget = 1000, .writeBudget = {}});
     expectFailure(file("short.pcg"), FailureKind::StreamRead);
 }

@@ -8,6 +8,7 @@
 
 #include "canvas/canvas_support.h"
 #include "canvas/copy.h"
+#include "canvas/picture_mouse.h"
 #include "canvas/selection.h"
 #include "export/halftone.h"
 #include "platform/failure.h"
@@ -28,9 +29,10 @@ class BmpExport : public CoreTest {
     void SetUp() override {
         CoreTest::SetUp();
         useTellingPalette();
-        auto& grid = nrbx::data::patternState().grid;
+        nrbx::data::CellGrid grid;
         for (int y = 0; y < 256; ++y)
             for (int x = 0; x < 256; ++x) grid(x, y) = static_cast<std::uint8_t>((x * 5 + y * 3) / 7 % 16);
+        nrbx::data::setPatternGrid(grid);
         RenderCells(0, 0, 15, 15);
     }
 
@@ -134,17 +136,18 @@ TEST_F(BmpExport, FrameAndPreviewNeverReachAFile) {
     EXPECT_EQ(save(wholePictureExport(), 24, "framed.bmp"), clean);
     // In copy mode the selection is the preview's rectangle: its backing pixels are saved.
     const auto sel = nrbx::canvas::orderedSelection();
-    EXPECT_EQ(sel.xmin, 9);
-    const auto f = save(selectionExport(sel.xmin, sel.ymin, sel.xmax, sel.ymax), 24, "sel.bmp");
+    EXPECT_EQ(sel.x0, 9);
+    const auto f = save(selectionExport(sel.x0, sel.y0, sel.x1, sel.y1), 24, "sel.bmp");
     const std::uint8_t* top = f.data() + 54 + (f.size() - 54) - static_cast<std::size_t>(3 * 16 * 6);
     EXPECT_TRUE(std::equal(top, top + 3 * 16 * 6, imageState().backing.pixel(9 * 16, 9 * 16)));
 }
 
 TEST_F(BmpExport, ColoursOfTheSixteenColourPaletteSurviveFourBitsUnchanged) {
-    auto& table = nrbx::data::paletteState().table;
+    auto table = nrbx::data::paletteState().table;
     const auto& basic = sixteenColorPalette();
     for (int i = 0; i < 16; ++i) table[i] = basic[i];
-    imageState().paletteBlock = 0;
+    nrbx::data::setPaletteTable(table);
+    nrbx::canvas::setPaletteBlock(0);
     RenderCells(0, 0, 15, 15);
     ExportImage image = wholePictureExport();
     SetExportDepth(image, 4);
@@ -188,7 +191,7 @@ TEST_F(BmpExport, ShortWriteLeavesAnExistingFileUntouchedAndNoTemporary) {
     const fs::path target = file("keep.bmp");
     writeBytes(target, {'k', 'e', 'e', 'p'});
     for (std::size_t budget : {0u, 10u, 54u, 100u, 1078u, 5000u}) {
-        nrbx::platform::fileFaults().writeBudget = budget;
+        nrbx::platform::setFileFaults({.readBudget = {}, .writeBudget = budget});
         ExportImage image = wholePictureExport();
         SetExportDepth(image, 8);
         try {

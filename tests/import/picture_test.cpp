@@ -31,13 +31,7 @@ exporting::ExportImage randomImage(int width, int height, int bpp, unsigned seed
 }
 
 std::vector<std::uint8_t> bmpFile(const exporting::ExportImage& image) {
-    const auto headers = exporting::bmpHeaders(image);
-    std::vector<std::uint8_t> file(headers.begin(), headers.end());
-    const auto table = exporting::bmpColorTable(image);
-    const auto pixels = exporting::bmpPixelData(image);
-    file.insert(file.end(), table.begin(), table.end());
-    file.insert(file.end(), pixels.begin(), pixels.end());
-    return file;
+    return exporting::encodeBmp(image);
 }
 
 void expectSamePixels(const Picture& picture, const exporting::ExportImage& image) {

@@ -115,7 +115,7 @@ TEST_F(FileLayer, UnreadableFileFailsToOpen) {
 
 TEST_F(FileLayer, InjectedReadBudgetGivesAShortRead) {
     writeBytes(file("a.bin"), std::vector<std::uint8_t>(100, 7));
-    nrbx::platform::fileFaults().readBudget = 40;
+    nrbx::platform::setFileFaults({.readBudget = 40, .writeBudget = {}});
     InputFile in(file("a.bin"));
     std::vector<std::uint8_t> buf(100);
     EXPECT_EQ(failureOf([&] { in.readExact(buf.data(), 100); }), FailureKind::StreamRead);
@@ -149,7 +149,7 @@ TEST_F(FileLayer, AtomicFileWithoutCommitLeavesNoTraceAndTheOldFileIntact) {
 TEST_F(FileLayer, ShortWriteRaisesStreamWriteAndKeepsTheOldFile) {
     const fs::path target = file("out.bmp");
     writeBytes(target, {1, 2, 3});
-    nrbx::platform::fileFaults().writeBudget = 2;
+    nrbx::platform::setFileFaults({.readBudget = {}, .writeBudget = 2});
     EXPECT_EQ(failureOf([&] {
                   AtomicOutputFile out(target);
                   out.write("abcd", 4);

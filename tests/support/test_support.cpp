@@ -5,20 +5,13 @@
 #include <fstream>
 #include <iterator>
 
-#include "canvas/copy.h"
-#include "canvas/images.h"
-#include "canvas/selection.h"
 #include "canvas/start_up.h"
-#include "data/palette.h"
-#include "data/pattern.h"
-#include "platform/cursor.h"
-#include "platform/file.h"
+#include "platform/platform_state.h"
 
 namespace nrbx::testing {
 
 void resetCore() {
-    platform::resetFileFaults();
-    platform::resetCursorState();
+    platform::resetPlatformState();
     canvas::resetPictureToStartUp();
 }
 

@@ -53,7 +53,7 @@ class AboutTest : public QObject {
   private slots:
     void init() {
         nrbx::ui::resetShellState();
-        nrbx::ui::shellState().versionValue = 0.2;
+        nrbx::ui::setVersionValue(0.2);
         nrbx::platform::resetLocaleState();
         nrbx::platform::setDecimalSeparatorSource([] { return std::string("."); });
         nrbx::platform::resetLinkOpenerState();

@@ -42,10 +42,10 @@ class AppTest : public QObject {
 
     void startUpCreatesTheMainWindowWithItsStartState() {
         // State a previous run left behind, which FormCreate must put back.
-        nrbx::canvas::imageState().paletteBlock = 7;
-        nrbx::canvas::selectionState().dragging = true;
-        ui::shellState().patternLoaded = true;
-        ui::shellState().applicationTitle.clear();
+        nrbx::canvas::setPaletteBlock(7);
+        nrbx::canvas::startDrag();
+        ui::setPatternLoaded(true);
+        ui::setApplicationTitle("");
         {
             nrbx::app::Application application;
             QVERIFY(ui::nrbx_form == nullptr);

@@ -97,7 +97,7 @@ class FailureReportTest : public QObject {
         QVERIFY(!nrbx::canvas::selectionState().dragging);
         // A move with the button still held changes the selection no more.
         QTest::mouseMove(picture, QPoint(100, 100));
-        QCOMPARE(nrbx::canvas::selectionState().selection, (nrbx::canvas::Selection{1, 1, 1, 1}));
+        QCOMPARE(nrbx::canvas::selectionState().selection, (nrbx::canvas::CellRect{1, 1, 1, 1}));
         QTest::mouseRelease(picture, Qt::LeftButton, {}, QPoint(100, 100));
     }
 
@@ -135,10 +135,10 @@ class FailureReportTest : public QObject {
     bool clickReachesThePicture() {
         auto* form = program->form();
         const QPoint at = form->pcg_img->mapTo(form, QPoint(5 * 16 + 4, 5 * 16 + 4));
-        nrbx::canvas::selectionState().selection = {};
+        nrbx::canvas::setSelection({});
         QTest::mouseClick(form->windowHandle(), Qt::LeftButton, {}, at);
         QCoreApplication::processEvents();
-        return nrbx::canvas::selectionState().selection == nrbx::canvas::Selection{5, 5, 5, 5};
+        return nrbx::canvas::selectionState().selection == nrbx::canvas::CellRect{5, 5, 5, 5};
     }
 };
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/qt/image_control.h"
+#include "platform/simd.h"
 
 using nrbx::platform::ImageControl;
 
@@ -54,19 +55,27 @@ class ImageControlTest : public QObject {
   private slots:
     void everyPixelAtEveryWidth_data() {
         QTest::addColumn<int>("width");
-        // Below, at and around the four-pixel steps and the plain tail, and the picture's own width.
+        QTest::addColumn<bool>("vector");
+        // Below, at and around the four-pixel steps and the plain tail, and the picture's own width; with
+        // the vector conversion and with its plain fallback.
         for (int width : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 13, 255, 256}) {
-            QTest::newRow(qPrintable(QString::number(width))) << width;
+            for (bool vector : {true, false}) {
+                QTest::newRow(qPrintable(QString::number(width) + (vector ? " vector" : " plain")))
+                    << width << vector;
+            }
         }
     }
 
     void everyPixelAtEveryWidth() {
         QFETCH(int, width);
+        QFETCH(bool, vector);
+        nrbx::platform::setVectorKernelsEnabled(vector);
         BgrPicture picture(width, 5, static_cast<quint32>(width));
         ImageControl control;
         control.resize(width, 5);
         control.setImage(picture.image);
         const QImage shown = control.grab().toImage();
+        nrbx::platform::resetSimdState();
         const QString difference = firstDifference(shown, picture);
         QVERIFY2(difference.isEmpty(), qPrintable(difference));
     }

@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "canvas/images.h"
+#include "canvas/picture_mouse.h"
 #include "canvas/selection.h"
 #include "platform/qt/image_control.h"
 #include "support/window_fixture.h"
@@ -65,20 +66,20 @@ class PictureScaleTest : public QObject {
         // The last device pixel of picture pixel 15 still lies in cell 0; picture pixel 16 is cell 1.
         send(QEvent::MouseButtonPress, Qt::LeftButton, QPointF(15.5, 15.75));
         send(QEvent::MouseButtonRelease, Qt::LeftButton, QPointF(15.5, 15.75));
-        QCOMPARE(canvas::selectionState().selection, (canvas::Selection{0, 0, 0, 0}));
+        QCOMPARE(canvas::selectionState().selection, (canvas::CellRect{0, 0, 0, 0}));
         send(QEvent::MouseButtonPress, Qt::LeftButton, QPointF(16.0, 255.5));
         send(QEvent::MouseButtonRelease, Qt::LeftButton, QPointF(16.0, 255.5));
-        QCOMPARE(canvas::selectionState().selection, (canvas::Selection{1, 15, 1, 15}));
+        QCOMPARE(canvas::selectionState().selection, (canvas::CellRect{1, 15, 1, 15}));
         // A drag with QTest's whole positions, to the far corner.
         QTest::mousePress(picture(), Qt::LeftButton, {}, QPoint(40, 40));
         QTest::mouseMove(picture(), QPoint(255, 255));
         QTest::mouseRelease(picture(), Qt::LeftButton, {}, QPoint(255, 255));
-        QCOMPARE(canvas::selectionState().selection, (canvas::Selection{2, 2, 15, 15}));
+        QCOMPARE(canvas::selectionState().selection, (canvas::CellRect{2, 2, 15, 15}));
         // Left of the picture while dragging: -0.5 is picture pixel -1, which still truncates to cell 0.
         send(QEvent::MouseButtonPress, Qt::LeftButton, QPointF(100, 100));
         send(QEvent::MouseMove, Qt::LeftButton, QPointF(-0.5, 100));
         send(QEvent::MouseButtonRelease, Qt::LeftButton, QPointF(-0.5, 100));
-        QCOMPARE(canvas::selectionState().selection, (canvas::Selection{6, 6, 0, 6}));
+        QCOMPARE(canvas::selectionState().selection, (canvas::CellRect{6, 6, 0, 6}));
     }
 };
 

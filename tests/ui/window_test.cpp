@@ -23,6 +23,7 @@
 #include "app/application.h"
 #include "canvas/copy.h"
 #include "canvas/images.h"
+#include "canvas/picture_mouse.h"
 #include "canvas/selection.h"
 #include "data/pattern.h"
 #include "platform/cursor.h"
@@ -350,7 +351,7 @@ class WindowTest : public QObject {
     void mouseDragFramesTheOrderedSelection() {
         drag(cellPoint(10, 3), cellPoint(2, 12));
         const auto& s = canvas::selectionState().selection;
-        QCOMPARE(s, (canvas::Selection{10, 3, 2, 12}));
+        QCOMPARE(s, (canvas::CellRect{10, 3, 2, 12}));
         QVERIFY(!canvas::selectionState().dragging);
         // Black outer ring from (32, 48) to (175, 207), then blue, then white.
         for (const QPoint p :
@@ -372,7 +373,7 @@ class WindowTest : public QObject {
     void dragPastTheEdgeHoldsTheMovingCellAtTheEdge() {
         QTest::mousePress(form()->pcg_img, Qt::LeftButton, {}, cellPoint(3, 3));
         QTest::mouseMove(form()->pcg_img, QPoint(300, -40));
-        QCOMPARE(canvas::selectionState().selection, (canvas::Selection{3, 3, 15, 0}));
+        QCOMPARE(canvas::selectionState().selection, (canvas::CellRect{3, 3, 15, 0}));
         QTest::mouseRelease(form()->pcg_img, Qt::LeftButton, {}, QPoint(300, -40));
         QVERIFY(!canvas::selectionState().dragging);
     }
@@ -381,13 +382,13 @@ class WindowTest : public QObject {
         clickCell(5, 5);
         QTest::mousePress(form()->pcg_img, Qt::RightButton, {}, cellPoint(9, 9));
         QVERIFY(!form()->Popup1->isVisible());
-        QCOMPARE(canvas::selectionState().selection, (canvas::Selection{5, 5, 5, 5}));
-        canvas::selectionState().dragging = true;
+        QCOMPARE(canvas::selectionState().selection, (canvas::CellRect{5, 5, 5, 5}));
+        canvas::startDrag();
         QTest::mouseRelease(form()->pcg_img, Qt::RightButton, {}, cellPoint(9, 9));
         QVERIFY(!canvas::selectionState().dragging);
         QVERIFY(form()->Popup1->isVisible());
         QCOMPARE(form()->Popup1->pos(), form()->pcg_img->mapToGlobal(cellPoint(9, 9)));
-        QCOMPARE(canvas::selectionState().selection, (canvas::Selection{5, 5, 5, 5}));
+        QCOMPARE(canvas::selectionState().selection, (canvas::CellRect{5, 5, 5, 5}));
     }
 
     void rightClickElsewhereOpensNoMenu() {
@@ -395,7 +396,7 @@ class WindowTest : public QObject {
         QVERIFY(QApplication::activePopupWidget() == nullptr);
         // Pressed on the picture, released off it (left and below): the release is handled, no menu.
         for (const QPoint off : {QPoint(-1, 100), QPoint(100, 256)}) {
-            canvas::selectionState().dragging = true;
+            canvas::startDrag();
             QTest::mousePress(form()->pcg_img, Qt::RightButton, {}, cellPoint(4, 4));
             QTest::mouseRelease(form()->pcg_img, Qt::RightButton, {}, off);
             QVERIFY(!canvas::selectionState().dragging);
@@ -434,7 +435,7 @@ class WindowTest : public QObject {
         QVERIFY(form->pop_copy->isEnabled());
         // A greyed item's access key runs nothing; the enabled one's does.
         QTest::keyClick(form->Edit1, Qt::Key_A);
-        QCOMPARE(canvas::selectionState().selection, (canvas::Selection{0, 0, 0, 0}));
+        QCOMPARE(canvas::selectionState().selection, (canvas::CellRect{0, 0, 0, 0}));
         QVERIFY(form->Edit1->isVisible());
         QTest::keyClick(form->Edit1, Qt::Key_N);
         QVERIFY(!canvas::copyState().copyMode);
@@ -459,7 +460,7 @@ class WindowTest : public QObject {
     void selectAllFromTheMenuFramesThePicture() {
         QVERIFY(openWithAccessKey(Qt::Key_E, form()->Edit1));
         QTest::keyClick(form()->Edit1, Qt::Key_A);
-        QCOMPARE(canvas::selectionState().selection, (canvas::Selection{0, 0, 15, 15}));
+        QCOMPARE(canvas::selectionState().selection, (canvas::CellRect{0, 0, 15, 15}));
         QVERIFY(sameColor(viewPixel(255, 0), Qt::black));
         QVERIFY(sameColor(viewPixel(254, 254), QColor(0, 0, 255)));
     }
@@ -477,7 +478,7 @@ class WindowTest : public QObject {
 
         // The preview follows the pointer without a button held.
         QTest::mouseMove(form()->pcg_img, cellPoint(6, 9));
-        QCOMPARE(canvas::selectionState().selection, (canvas::Selection{6, 9, 7, 9}));
+        QCOMPARE(canvas::selectionState().selection, (canvas::CellRect{6, 9, 7, 9}));
         QVERIFY(
             sameColor(viewPixel(6 * 16 + 8, 9 * 16 + 8), nrbx::test::renderedPixel(1 * 16 + 8, 1 * 16 + 8)));
         QCOMPARE(nrbx::data::patternState().grid, grid);
@@ -491,7 +492,7 @@ class WindowTest : public QObject {
         }
         QCOMPARE(placed(8 * 16, 9 * 16), grid(8 * 16, 9 * 16));
         QTest::mouseRelease(form()->pcg_img, Qt::LeftButton, {}, cellPoint(6, 9));
-        QCOMPARE(canvas::selectionState().selection, (canvas::Selection{6, 9, 7, 9}));
+        QCOMPARE(canvas::selectionState().selection, (canvas::CellRect{6, 9, 7, 9}));
         QVERIFY(sameColor(viewPixel(96, 144), Qt::black));
         QVERIFY(
             sameColor(viewPixel(6 * 16 + 8, 9 * 16 + 8), nrbx::test::renderedPixel(6 * 16 + 8, 9 * 16 + 8)));

@@ -25,18 +25,6 @@
 
 namespace nrbx::platform {
 
-const char* toString(HelpCommand command) {
-    switch (command) {
-        case HelpCommand::Context:
-            return "Context";
-        case HelpCommand::Quit:
-            return "Quit";
-        case HelpCommand::Finder:
-            return "Finder";
-    }
-    return "?";
-}
-
 namespace {
 
 constexpr int kTopicPositionRole = Qt::UserRole;

@@ -10,8 +10,6 @@ namespace nrbx::platform {
 
 enum class HelpCommand { Context = 1, Quit = 2, Finder = 11 };
 
-const char* toString(HelpCommand command);
-
 // Asks the help viewer to act on helpFile (a path in the system's file-name encoding):
 // - Finder: show the file with its contents list, at the top;
 // - Context: show the file at topic number data, counting the contents from 0 (0 is the first topic;

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "platform/simd.h"
+
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
@@ -49,7 +51,7 @@ const bool kHasSsse3 = __builtin_cpu_supports("ssse3");
 
 void bgrToRgb32(const std::uint8_t* in, std::uint32_t* out, int count) {
 #if defined(__x86_64__)
-    if (kHasSsse3) return bgrToRgb32Ssse3(in, out, count);
+    if (kHasSsse3 && vectorKernelsEnabled()) return bgrToRgb32Ssse3(in, out, count);
 #endif
     bgrToRgb32Plain(in, out, count);
 }

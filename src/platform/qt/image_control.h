@@ -22,7 +22,6 @@ class ImageControl : public QWidget {
 
     // A menu opened at the pointer after a right-button release inside the control has been reported.
     void setPopupMenu(QMenu* menu) { m_popup = menu; }
-    QMenu* popupMenu() const { return m_popup; }
 
   signals:
     void mousePressed(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);

@@ -4,31 +4,24 @@
 #include <QTest>
 
 #include "app/application.h"
-#include "canvas/copy.h"
+#include "canvas/canvas_state.h"
 #include "canvas/images.h"
-#include "canvas/selection.h"
+#include "data/data_state.h"
 #include "data/palette.h"
 #include "data/pattern.h"
-#include "platform/cursor.h"
-#include "platform/file.h"
-#include "platform/qt/drag_cursor.h"
+#include "platform/platform_state.h"
+#include "platform/qt/qt_platform_state.h"
 #include "ui/nrbx_main.h"
-#include "ui/shell_state.h"
+#include "ui/ui_state.h"
 
 namespace nrbx::test {
 
 void resetProgramState() {
-    data::resetPatternState();
-    data::resetPaletteState();
-    canvas::resetImageState();
-    canvas::resetSelectionState();
-    canvas::resetCopyState();
-    platform::removeAppCursorOverride();
-    platform::resetCursorState();
-    platform::resetFileFaults();
-    platform::setFileDialogRunner(nullptr);
-    ui::setFailureBoxPresenter(nullptr);
-    ui::resetShellState();
+    data::resetDataState();
+    canvas::resetCanvasState();
+    platform::resetQtPlatformState();
+    platform::resetPlatformState();
+    ui::resetUiState();
 }
 
 ScriptedFileDialogs::ScriptedFileDialogs() {
