@@ -210,10 +210,10 @@ ParsedArguments parseOptions(std::span<const std::string> args, std::span<const 
             version = true;
             continue;
         }
-        const OptionSpec* spec =
+        const OptionSpec* chosen =
             c >= kLongCodeBase ? &table[static_cast<std::size_t>(c - kLongCodeBase)] : findShort(c);
-        if (spec == nullptr) return fail("unknown option '" + std::string{'-', static_cast<char>(c)} + "'");
-        if (std::string error = spec->apply(optarg != nullptr ? optarg : ""); !error.empty())
+        if (chosen == nullptr) return fail("unknown option '" + std::string{'-', static_cast<char>(c)} + "'");
+        if (std::string error = chosen->apply(optarg != nullptr ? optarg : ""); !error.empty())
             return fail(std::move(error));
     }
     for (int i = optind; i < argc; ++i) result.operands.emplace_back(argv[i]);  // after "--"
