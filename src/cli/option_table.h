@@ -2,8 +2,9 @@
 // The option table of a command-line tool: one entry per option drives both the parsing (glibc's
 // getopt_long) and the help text, so the two cannot drift apart.
 //
-// Parsing follows getopt_long: a long option may be shortened to any unique prefix ("--pal" for
-// "--palette"), short options bundle ("-vd4" is "-v -d 4"), a value follows its option as the next
+// Parsing follows getopt_long: a long option may be shortened to any unique prefix, or to a prefix of
+// one name that every other match only extends ("--pal" for "--palette" beside "--palette-out"),
+// short options bundle ("-vd4" is "-v -d 4"), a value follows its option as the next
 // argument, as "--name=value" or as "-xvalue", and "--" ends the options. Options and operands may
 // come in any order (whatever POSIXLY_CORRECT says); operands keep their order, and "-" is an operand.
 // -h/--help and --version are added to every table.
@@ -38,7 +39,7 @@ struct ParsedArguments {
 
 // Reads args (without the program name). A usage error stops at the first bad argument; otherwise
 // --help, then --version, win over everything else (the tool then skips its checks between options).
-// Messages: "unknown option '--x'", "ambiguous option '--o' (--output, --output-dir)",
+// Messages: "unknown option '--x'", "ambiguous option '--s' (--select, --scale, --split)",
 // "-p needs a value", "--palette needs a value", "--verbose takes no value", or the apply's own.
 ParsedArguments parseOptions(std::span<const std::string> args, std::span<const OptionSpec> table);
 
