@@ -12,10 +12,11 @@ import shlex
 import struct
 import subprocess
 import sys
-import tempfile
 import unittest
 
 from PIL import Image
+
+from scratch import ScratchTest
 
 BINARY = ""
 SAMPLES = ""
@@ -98,10 +99,11 @@ def run(*args, cwd=None):
     return subprocess.run([BINARY, *map(str, args)], capture_output=True, text=True, cwd=cwd, timeout=60)
 
 
-class Base(unittest.TestCase):
+class Base(ScratchTest):
+    scratch_prefix = "nrbx-export-"
+
     def setUp(self):
-        self._tmp = tempfile.TemporaryDirectory(prefix="nrbx-export-")
-        self.dir = self._tmp.name
+        super().setUp()
         rng = random.Random(self.id())
         self.pattern_bytes = bytes(rng.randrange(256) for _ in range(32768))
         self.palette_bytes = bytes(rng.randrange(256) for _ in range(512))
@@ -109,21 +111,6 @@ class Base(unittest.TestCase):
         self.pal = self.write("rand.pal", self.palette_bytes)
         self.grid = decode_pattern(self.pattern_bytes)
         self.table = decode_palette(self.palette_bytes)
-
-    def tearDown(self):
-        self._tmp.cleanup()
-
-    def path(self, name):
-        return os.path.join(self.dir, name)
-
-    def write(self, name, data):
-        with open(self.path(name), "wb") as f:
-            f.write(data)
-        return self.path(name)
-
-    def read(self, name):
-        with open(self.path(name), "rb") as f:
-            return f.read()
 
     def convert(self, *args):
         result = run(*args)
@@ -364,42 +351,14 @@ class Batch(Base):
         self.assertEqual(result.stderr, f"[1/2] {self.pcg} -> {self.path('rand.bmp')}\n"
                                         f"[2/2] {other} -> {self.path('b.bmp')}\n")
 
-        primary, secondary = pty.openpty()
-        try:
-            proc = subprocess.run([BINARY, self.pcg, other], stdout=subprocess.DEVNULL, stderr=secondary,
-                                  timeout=60, env=dict(os.environ, TERM="xterm"))
-            os.close(secondary)
-            secondary = None
-            seen = b""
-            while True:
-                try:
-                    chunk = os.read(primary, 4096)
-                except OSError:
-                    break
-                if not chunk:
-                    break
-                seen += chunk
-        finally:
-            os.close(primary)
-            if secondary is not None:
-                os.close(secondary)
-        self.assertEqual(proc.returncode, 0)
-        text = seen.decode()
+        returncode, text = on_terminal([self.pcg, other])
+        self.assertEqual(returncode, 0)
         self.assertIn(f"[1/2] {self.pcg}", text)
         self.assertIn(f"[2/2] {other}", text)
         self.assertTrue(text.endswith("\r\033[K"), repr(text))
 
         # One file on a terminal: nothing to show.
-        primary, secondary = pty.openpty()
-        proc = subprocess.run([BINARY, self.pcg], stdout=subprocess.DEVNULL, stderr=secondary, timeout=60)
-        os.close(secondary)
-        os.set_blocking(primary, False)
-        try:
-            leftover = os.read(primary, 4096)
-        except (BlockingIOError, OSError):
-            leftover = b""
-        os.close(primary)
-        self.assertEqual((proc.returncode, leftover), (0, b""))
+        self.assertEqual(on_terminal([self.pcg]), (0, ""))
 
 
 class Usage(Base):

@@ -9,11 +9,12 @@ import random
 import struct
 import subprocess
 import sys
-import tempfile
 import unittest
 import zlib
 
 from PIL import GimpPaletteFile, Image
+
+from scratch import ScratchTest
 
 IMPORT = ""
 EXPORT = ""
@@ -32,26 +33,12 @@ def pixels(path):
         return im.size, im.convert("RGB").tobytes()
 
 
-class Base(unittest.TestCase):
+class Base(ScratchTest):
+    scratch_prefix = "nrbx-import-"
+
     def setUp(self):
-        self._tmp = tempfile.TemporaryDirectory(prefix="nrbx-import-")
-        self.dir = self._tmp.name
+        super().setUp()
         self.rng = random.Random(self.id())
-
-    def tearDown(self):
-        self._tmp.cleanup()
-
-    def path(self, name):
-        return os.path.join(self.dir, name)
-
-    def write(self, name, data):
-        with open(self.path(name), "wb") as f:
-            f.write(data)
-        return self.path(name)
-
-    def read(self, name):
-        with open(self.path(name), "rb") as f:
-            return f.read()
 
     def run_tool(self, tool, *args):
         return subprocess.run([tool, *map(str, args)], capture_output=True, text=True, timeout=60)
