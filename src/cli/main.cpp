@@ -39,9 +39,7 @@ data::PaletteFile paletteTable(const std::optional<data::PaletteFile>& given) {
     canvas::resetPictureToStartUp();
     data::PaletteFile palette;
     for (int k = 0; k < data::kPaletteEntries; ++k) {
-        const std::uint16_t word = data::wordFromColor(data::paletteState().table[k]);
-        palette.bytes[2 * k] = std::uint8_t(word >> 8);
-        palette.bytes[2 * k + 1] = std::uint8_t(word);
+        palette.setWord(k, data::wordFromColor(data::paletteState().table[k]));
     }
     return palette;
 }

@@ -58,9 +58,7 @@ bool parseColor(std::string_view line, Rgb& color) {
 }
 
 void putColor(PaletteFile& palette, int entry, Rgb color) {
-    const std::uint16_t w = wordFromColor(color);
-    palette.bytes[2 * entry] = std::uint8_t(w >> 8);
-    palette.bytes[2 * entry + 1] = std::uint8_t(w);
+    palette.setWord(entry, wordFromColor(color));
 }
 
 PaletteFile parseGimp(const std::vector<std::string_view>& lines, std::string_view name) {

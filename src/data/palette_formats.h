@@ -27,6 +27,10 @@ struct PaletteFile {
     std::uint16_t word(int entry) const {
         return static_cast<std::uint16_t>(bytes[2 * entry] << 8 | bytes[2 * entry + 1]);
     }
+    void setWord(int entry, std::uint16_t w) {
+        bytes[2 * entry] = static_cast<std::uint8_t>(w >> 8);
+        bytes[2 * entry + 1] = static_cast<std::uint8_t>(w);
+    }
 };
 
 // The word of a colour: the top five bits of each component, bit 0 clear.

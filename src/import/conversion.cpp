@@ -47,11 +47,6 @@ std::string cellName(int cx, int cy) {
     return "cell " + std::to_string(cx) + "," + std::to_string(cy);
 }
 
-void putWord(data::PaletteFile& palette, int entry, std::uint16_t word) {
-    palette.bytes[2 * entry] = std::uint8_t(word >> 8);
-    palette.bytes[2 * entry + 1] = std::uint8_t(word);
-}
-
 // Sprite n is cell (n mod 16, n div 16): 128 bytes, rows 0..15 of the left 8 pixels, then of the right
 // 8, two pixels a byte with the left one high.
 void encodeCell(PatternBytes& pattern, int cx, int cy, const CellIndices& cell) {
@@ -152,7 +147,7 @@ void importIndices(const Picture& picture, const Cells& cells, const ImportSetti
     const bool wide = picture.table.size() > 16;
     for (std::size_t k = 0; k < picture.table.size(); ++k) {
         const int entry = wide ? int(k) : settings.block * 16 + int(k);
-        putWord(result.palette, entry, data::wordFromColor(picture.table[k]));
+        result.palette.setWord(entry, data::wordFromColor(picture.table[k]));
     }
     for (int py = 0; py < cells.rows(); ++py) {
         for (int px = 0; px < cells.columns(); ++px) {
@@ -344,8 +339,8 @@ void importBuildingPalette(const Cells& cells, ImportResult& result) {
         blocks[n].keys.fill(0xFFFF);
         for (std::size_t i = 0; i < colors.size(); ++i) {
             blocks[n].keys[i] = colors[i];
-            putWord(result.palette, int(n * 16 + i),
-                    colors[i] == kTransparent ? 0 : std::uint16_t(colors[i] << 1));
+            result.palette.setWord(int(n * 16 + i),
+                                   colors[i] == kTransparent ? 0 : std::uint16_t(colors[i] << 1));
         }
     }
     for (int py = 0; py < cells.rows(); ++py) {
