@@ -1,5 +1,6 @@
 // nrbx-import: a PNG or BMP picture back into sprite-pattern file, palette file and block map.
 
+#include <chrono>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -60,6 +61,8 @@ importing::ImportSettings settingsFor(const cli::Tool& tool, const cli::ImportOp
     settings.spriteIndexed = o.spriteIndexed;
     settings.block = o.block;
     settings.nearest = o.nearest;
+    settings.alphaThreshold = o.alphaThreshold;
+    if (o.packSeconds) settings.packingTimeLimit = std::chrono::seconds(*o.packSeconds);
     if (o.palette) {
         const cli::InputData in = cli::readInput(*o.palette, data::kMaxTextPaletteBytes);
         settings.palette = data::parsePalette(in.bytes, *o.palette);
@@ -112,6 +115,7 @@ int run(const cli::Tool& tool, const cli::ImportOptions& o) {
         const importing::ImportSettings settings = settingsFor(tool, o);
         const importing::ImportResult result =
             importing::importPicture(picture, settings, basePattern(tool, o), o.picture);
+        for (const auto& warning : result.warnings) tool.warning(warning);
         if (o.verbose) {
             for (const auto& note : result.notes) tool.message(note);
             tool.message(o.picture + ": " + std::to_string(picture.width) + " x " +

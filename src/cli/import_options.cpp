@@ -45,6 +45,23 @@ std::vector<OptionSpec> optionTable(ImportOptions& o) {
              o.block = *n;
              return std::string();
          }},
+        {"alpha-threshold", '\0', "N",
+         "alpha below N (0..255) is transparent (index 0), the rest opaque; needed for pictures with partly "
+         "transparent pixels",
+         [&o](std::string_view v) {
+             const auto n = parseNumber(v, 0, 255);
+             if (!n) return badValue("--alpha-threshold", v, "0..255");
+             o.alphaThreshold = *n;
+             return std::string();
+         }},
+        {"pack-time", '\0', "SECONDS",
+         "without -p: how long the search for a packing into 16 palette blocks may run, 0..600 (default 2)",
+         [&o](std::string_view v) {
+             const auto n = parseNumber(v, 0, 600);
+             if (!n) return badValue("--pack-time", v, "0..600 seconds");
+             o.packSeconds = *n;
+             return std::string();
+         }},
         {"at", '\0', "X,Y", "the cell the picture's top-left cell goes to (default 0,0)",
          [&o](std::string_view v) {
              const auto comma = v.find(',');
@@ -83,6 +100,10 @@ std::string crossCheck(const ImportOptions& o, std::size_t pictures) {
         return "--indexed sprite takes the palette from the picture; -p, --blocks and --nearest do not apply";
     if (!o.palette && o.blocks) return "--blocks needs -p (a built palette has blocks of its own)";
     if (!o.palette && o.nearest) return "--nearest needs -p";
+    if (o.spriteIndexed && o.alphaThreshold)
+        return "--indexed sprite takes the picture's indices as they are; --alpha-threshold does not apply";
+    if (o.packSeconds && (o.palette || o.spriteIndexed))
+        return "--pack-time applies to a built palette only, not with -p or --indexed sprite";
     return {};
 }
 

@@ -9,6 +9,8 @@ namespace nrbx::data {
 constexpr int kPictureSize = 256;
 constexpr int kCellSize = 16;
 constexpr int kCellsPerSide = 16;
+constexpr int kCellPixels = kCellSize * kCellSize;
+constexpr int kCellCount = kCellsPerSide * kCellsPerSide;  // one sprite each
 
 class CellGrid {
   public:

@@ -234,7 +234,7 @@ class Failures(Base):
         self.refuse(1, "cell 1,1 has 17 colours; a sprite has at most 16", self.save("c.png", crowded))
         many = Image.new("RGB", (256, 32))
         many.putdata([((x // 16 + 16 * (y // 16)) * 8, (x % 16) * 8, 0) for y in range(32) for x in range(256)])
-        self.refuse(1, "the picture's cells need 32 palette blocks", self.save("d.png", many))
+        self.refuse(1, "d.png needs more than 16 palette blocks", self.save("d.png", many))
         self.write("pal.pal", bytes(512))
         self.refuse(1, "cell 0,0: colour #F80000 is not in the palette", self.save("e.png", Image.new("RGB", (16, 16), (248, 0, 0))),
                     "-p", self.path("pal.pal"))

@@ -89,21 +89,23 @@ TEST(ImportBuild, TooManyColoursOrBlocksAreNamed) {
         const bool inCell = x / 16 == 2 && y / 16 == 1;
         return rampColor(inCell && x % 16 == 0 && y % 16 == 0 ? 16 : inCell ? x % 16 : 0);
     });
-    EXPECT_EQ(failureOf(crowded, {}), "cell 2,1 has 17 colours; a sprite has at most 16");
+    EXPECT_EQ(failureOf(crowded, {}), "picture p.png, cell 2,1 has 17 colours; a sprite has at most 16");
     // Transparency takes one of the 16.
     const auto withClearCorner = [](int colors) {
         return makePicture(16, 16,
                            [=](int x, int y) { return x == 15 && y == 15 ? Rgba{} : rampColor(x % colors); });
     };
     EXPECT_EQ(failureOf(withClearCorner(15), {}), "");
-    EXPECT_EQ(failureOf(withClearCorner(16), {}),
-              "cell 0,0 has 17 colours (fully transparent pixels count as one); a sprite has at most 16");
+    EXPECT_EQ(
+        failureOf(withClearCorner(16), {}),
+        "picture p.png, cell 0,0 has 17 colours (transparent pixels count as one); a sprite has at most 16");
     // 20 cells of 16 colours each, no colour shared: 20 blocks.
     const Picture twenty = makePicture(80, 64, [](int x, int y) {
         return Rgba{std::uint8_t((y / 16 * 5 + x / 16) * 8), std::uint8_t(x % 16 * 8), 0, 255};
     });
     EXPECT_EQ(failureOf(twenty, {}),
-              "the picture's cells need 20 palette blocks of 16 colours; a palette has 16");
+              "picture p.png needs more than 16 palette blocks of 16 colours: its cells have 320 different "
+              "colours, and the palette holds 256");
 }
 
 data::PaletteFile paletteOf(const std::function<std::uint16_t(int)>& word) {
@@ -149,7 +151,8 @@ TEST(ImportPalette, CellsTakeTheFirstBlockHoldingTheirColoursOrTheMappedOne) {
     // Mapped to block 15, which lacks colour 12: refused, or the nearest with --nearest.
     map[1] = 15;
     settings.blocks = map;
-    EXPECT_EQ(failureOf(picture, settings), "cell 1,0: colour #070060 is not in palette block 15");
+    EXPECT_EQ(failureOf(picture, settings),
+              "picture p.png, cell 1,0: colour #070060 is not in palette block 15");
     settings.nearest = true;
     result = importPicture(picture, settings, PatternBytes{}, "p.png");
     EXPECT_EQ(indexAt(result.pattern, 18, 0), 0);  // word 30 is nearest to 24
@@ -160,11 +163,12 @@ TEST(ImportPalette, CellsTakeTheFirstBlockHoldingTheirColoursOrTheMappedOne) {
     const Picture stranger = makePicture(16, 16, [&](int x, int) {
         return x == 5 ? Rgba{255, 255, 255, 255} : rgbaOfWord(2);
     });
-    EXPECT_EQ(failureOf(stranger, settings), "cell 0,0: colour #FFFFFF is not in the palette");
+    EXPECT_EQ(failureOf(stranger, settings), "picture p.png, cell 0,0: colour #FFFFFF is not in the palette");
     const Picture apart = makePicture(16, 16, [&](int x, int) { return rgbaOfWord(x < 8 ? 2 : 60); });
     EXPECT_EQ(
         failureOf(apart, settings),
-        "cell 0,0: no palette block holds all of its colours; block 0, which holds the most, lacks #0700F0");
+        "picture p.png, cell 0,0: no palette block holds all of its colours; block 0, which holds the most, "
+        "lacks #0700F0");
     // With --nearest: the block closest to both halves (block 8: colours 8..23, off by 7 either way).
     settings.nearest = true;
     result = importPicture(apart, settings, PatternBytes{}, "p.png");
@@ -201,7 +205,7 @@ TEST(ImportIndexed, IndicesKeepTheirBlocksAndCellsMayNotMixThem) {
     settings.atX = 0;
     picture.indices[16 * 32 - 1] = 0;
     EXPECT_EQ(failureOf(picture, settings),
-              "cell 1,15 mixes palette blocks 12 and 0; a sprite has one block");
+              "picture p.png, cell 1,15 mixes palette blocks 12 and 0; a sprite has one block");
 
     // A table of at most 16 colours is block -b.
     picture.table.resize(16);
