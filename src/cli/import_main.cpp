@@ -19,11 +19,6 @@ namespace {
 
 using namespace nrbx;
 
-struct Output {
-    std::string name;
-    std::vector<std::uint8_t> bytes;
-};
-
 std::vector<std::string> outputNames(const cli::ImportOptions& o) {
     std::vector<std::string> names;
     for (const auto* name : {&o.output, &o.paletteOut, &o.blockMapOut})
@@ -107,7 +102,6 @@ std::string blocksUsed(const importing::ImportResult& result, const importing::P
 
 int run(const cli::Tool& tool, const cli::ImportOptions& o) {
     if (std::string error = checkFiles(o); !error.empty()) return tool.usageError(error);
-    std::vector<Output> outputs;
     try {
         const cli::InputData in = cli::readInput(o.picture, importing::kMaxPictureFileBytes);
         if (in.longer || in.size > in.bytes.size()) throw importing::pictureTooLarge(o.picture);
@@ -124,13 +118,12 @@ int run(const cli::Tool& tool, const cli::ImportOptions& o) {
                          "," + std::to_string(o.atY + picture.height / 16 - 1) + ", palette blocks " +
                          blocksUsed(result, picture, o));
         }
-        // Every output is made in memory first, so a failure writes nothing at all.
-        if (o.output) outputs.push_back({*o.output, {result.pattern.begin(), result.pattern.end()}});
-        if (o.paletteOut)
-            outputs.push_back({*o.paletteOut, {result.palette.bytes.begin(), result.palette.bytes.end()}});
-        if (o.blockMapOut)
-            outputs.push_back({*o.blockMapOut, {result.blockMap.begin(), result.blockMap.end()}});
-        for (const auto& output : outputs) cli::writeOutput(output.name, output.bytes);
+        // All outputs or none: each complete in its temporary file before the first is renamed.
+        cli::StagedOutputs outputs;
+        if (o.output) outputs.add(*o.output, result.pattern);
+        if (o.paletteOut) outputs.add(*o.paletteOut, result.palette.bytes);
+        if (o.blockMapOut) outputs.add(*o.blockMapOut, result.blockMap);
+        outputs.commit();
     } catch (const platform::Failure& failure) {
         return tool.failed(failure);
     }

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <numeric>
+#include <random>
 
 #include "platform/failure.h"
 
@@ -54,6 +57,11 @@ std::string failureOf(const Picture& picture, const ImportSettings& settings) {
 // overlap in colour and must be packed.
 Rgba rampColor(int n) {
     return Rgba{std::uint8_t(n * 8 % 256), std::uint8_t(n * 24 % 256), std::uint8_t(255 - n * 8 % 256), 255};
+}
+
+// Colour n of 256 distinct ones on the five-bit grid.
+Rgba gridColor(int n) {
+    return Rgba{std::uint8_t(n % 32 * 8), std::uint8_t(n / 32 * 8 + 64), std::uint8_t(n * 7 % 32 * 8), 255};
 }
 
 TEST(ImportBuild, PackedPaletteShowsEveryPixelInItsColour) {
@@ -106,6 +114,97 @@ TEST(ImportBuild, TooManyColoursOrBlocksAreNamed) {
     EXPECT_EQ(failureOf(twenty, {}),
               "picture p.png needs more than 16 palette blocks of 16 colours: its cells have 320 different "
               "colours, and the palette holds 256");
+    // 17 cells of 16 colours, each sharing 8 with the others: no two fit one block, and the message says
+    // which cells; a cell whose colours another holds is no part of the proof.
+    const Picture seventeen = makePicture(16 * 9, 32, [](int x, int y) {
+        const int cell = y / 16 * 9 + x / 16;
+        return gridColor(cell == 17 ? x % 4 : cell * 8 + x % 16);
+    });
+    EXPECT_EQ(
+        failureOf(seventeen, {}),
+        "picture p.png needs more than 16 palette blocks of 16 colours: no two of the 17 cells 0,0 1,0 2,0 "
+        "3,0 4,0 5,0 6,0 7,0 8,0 0,1 1,1 2,1 3,1 4,1 5,1 6,1 7,1 fit one block together");
+}
+
+TEST(ImportBuild, PicturesFromSixteenHiddenBlocksComeBackPixelForPixel) {
+    std::mt19937 random(20);
+    for (int trial = 0; trial < 24; ++trial) {
+        // Sixteen blocks of 16 colours, some their own and the rest from a pool they share; each cell
+        // draws its pixels from part of one block. Every fourth picture has transparent pixels as one of
+        // a block's colours.
+        const bool clear = trial % 4 == 3;
+        const int own = trial % 13, pool = 16 - own + trial % 5 * 4;
+        std::vector<std::vector<int>> hidden(16);
+        for (int h = 0; h < 16; ++h) {
+            for (int i = 0; i < own; ++i) hidden[h].push_back(h * own + i);
+            std::vector<int> shared(pool);
+            std::iota(shared.begin(), shared.end(), 16 * own);
+            std::shuffle(shared.begin(), shared.end(), random);
+            hidden[h].insert(hidden[h].end(), shared.begin(), shared.begin() + (16 - own));
+            if (clear) hidden[h][0] = -1;
+        }
+        std::vector<std::vector<int>> cellColors(256);
+        for (auto& colors : cellColors) {
+            colors = hidden[random() % 16];
+            std::shuffle(colors.begin(), colors.end(), random);
+            colors.resize(std::size_t(1 + random() % 16));
+        }
+        std::vector<int> noise(256 * 256);
+        for (int& n : noise) n = int(random() % 16);
+        const auto color = [&](int x, int y) {
+            const auto& colors = cellColors[y / 16 * 16 + x / 16];
+            const int n = colors[std::size_t(noise[y * 256 + x]) % colors.size()];
+            return n < 0 ? Rgba{} : gridColor(n);
+        };
+        const Picture picture = makePicture(256, 256, color);
+        SCOPED_TRACE("trial " + std::to_string(trial));
+        const ImportResult result = importPicture(picture, ImportSettings{}, PatternBytes{}, "p.png");
+        for (int y = 0; y < 256; ++y) {
+            for (int x = 0; x < 256; ++x) {
+                const Rgba c = color(x, y);
+                ASSERT_EQ(wordAt(result, x, y), c[3] == 0 ? 0 : wordOf(c)) << x << "," << y;
+                // With transparent pixels anywhere, index 0 is theirs alone (blocks of 16 opaque
+                // colours aside, which these pictures do not have).
+                if (clear) {
+                    ASSERT_EQ(indexAt(result.pattern, x, y) == 0, c[3] == 0) << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
+TEST(ImportBuild, PartlyTransparentPixelsAreRefusedOrTakenByTheThreshold) {
+    // Alpha rises along the rows of cell 1,0; cell 0,0 is opaque.
+    const auto alpha = [](int x, int y) { return x < 16 ? 255 : (y * 16 + x % 16); };
+    const Picture picture = makePicture(32, 16, [&](int x, int y) {
+        Rgba c = rampColor(x % 8);
+        c[3] = std::uint8_t(alpha(x, y));
+        return c;
+    });
+    EXPECT_EQ(failureOf(picture, {}),
+              "picture p.png has 254 partly transparent pixels (alpha 1..254), the first in cell 1,0; give "
+              "--alpha-threshold N to make alpha below N transparent and the rest opaque");
+    ImportSettings settings;
+    settings.palette = data::PaletteFile{};
+    EXPECT_EQ(failureOf(picture, settings).substr(0, 50), failureOf(picture, {}).substr(0, 50));
+    for (int threshold : {0, 1, 100, 255}) {
+        settings = ImportSettings{};
+        settings.alphaThreshold = threshold;
+        const ImportResult result = importPicture(picture, settings, PatternBytes{}, "p.png");
+        for (int y = 0; y < 16; ++y) {
+            for (int x = 0; x < 32; ++x) {
+                const bool clear = alpha(x, y) < threshold;
+                // Threshold 0: nothing transparent, and index 0 a colour like any other.
+                if (threshold > 0) {
+                    ASSERT_EQ(indexAt(result.pattern, x, y) == 0, clear)
+                        << threshold << ": " << x << "," << y;
+                }
+                if (!clear) {
+                    ASSERT_EQ(wordAt(result, x, y), wordOf(rampColor(x % 8)));
+                }
+            }
+        }
+    }
 }
 
 data::PaletteFile paletteOf(const std::function<std::uint16_t(int)>& word) {
