@@ -139,14 +139,16 @@ std::string importHelpText() {
             "Converts a PNG or BMP picture (sides multiples of 16, at most 256) back into a sprite-pattern "
             "file, a palette file and a block map, exactly: exporting them again gives the same picture.\n\n"
             "Without -p the palette is built from the picture: each cell's colours (at most 16, taken to "
-            "five "
-            "bits a component) are packed into at most 16 blocks. Blocks are numbered in the order of their "
-            "first cell; inside a block, index 0 is fully transparent pixels if any of its cells has them "
-            "(black), then the colours follow in ascending order of their palette word (green, red, blue).",
+            "five bits a component) are packed into at most 16 blocks, by a search that finds a packing "
+            "whenever one exists (see --pack-time). Blocks are numbered in the order of their first cell; "
+            "inside a block, index 0 is transparent pixels if the picture has them (black), then the colours "
+            "follow in ascending order of their palette word (green, red, blue).\n\n"
+            "Alpha 0 is transparent; a picture with partly transparent pixels needs --alpha-threshold.",
             "PICTURE may be '-' for standard input. Cells are numbered 0..15 from the top left. An existing "
             "output is replaced only with --force, and an input is never an output.\n\n"
             "Exit status: 0 when every file was written, 1 when the picture cannot be converted or a file "
-            "not read or written, 2 for a usage error; then nothing is written.",
+            "not read or written, 2 for a usage error; then no output is created or replaced (all outputs "
+            "are complete before the first is renamed into place).",
         },
         optionTable(unused));
 }

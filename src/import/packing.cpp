@@ -132,6 +132,13 @@ class Search {
                 apart.push_back(s), ++needed;
         }
         if (m_used + needed > m_limits.blocks) return Result::None;
+        // Every colour no block has yet needs a free place: room left in the used blocks, or new blocks.
+        Bits held, wanted;
+        int room = (m_limits.blocks - m_used) * m_limits.colors;
+        for (int b = 0; b < m_used; ++b) held |= m_blocks[b], room += m_limits.colors - count(m_blocks[b]);
+        for (std::size_t s = 0; s < m_sets.size(); ++s)
+            if (m_blockOf[s] < 0) wanted |= m_sets[s];
+        if (count(wanted & ~held) > room) return Result::None;
 
         // The blocks the chosen set fits, the one it grows least first, then a new block.
         std::vector<std::pair<int, int>> choices;  // growth, block
