@@ -174,6 +174,18 @@ TEST(ImportBuild, PicturesFromSixteenHiddenBlocksComeBackPixelForPixel) {
 }
 
 TEST(ImportBuild, PartlyTransparentPixelsAreRefusedOrTakenByTheThreshold) {
+    // Beside transparent pixels, a cell of 16 opaque colours still imports, with a warning that index 0
+    // of its block is one of them.
+    const Picture full = makePicture(32, 16, [](int x, int y) {
+        return x < 16 ? (x == y ? Rgba{} : gridColor(100)) : gridColor((x + y) % 16);
+    });
+    const ImportResult warned = importPicture(full, ImportSettings{}, PatternBytes{}, "p.png");
+    ASSERT_EQ(warned.warnings.size(), 1u);
+    EXPECT_EQ(warned.warnings[0],
+              "picture p.png: palette block 1 needs all 16 indices for opaque colours, so nrbx-export "
+              "--transparent would also clear its colour #004000 at index 0");
+    EXPECT_EQ(wordAt(warned, 16, 0), wordOf(gridColor(0)));
+
     // Alpha rises along the rows of cell 1,0; cell 0,0 is opaque.
     const auto alpha = [](int x, int y) { return x < 16 ? 255 : (y * 16 + x % 16); };
     const Picture picture = makePicture(32, 16, [&](int x, int y) {
