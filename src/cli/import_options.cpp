@@ -1,6 +1,7 @@
 #include "cli/import_options.h"
 
 #include "cli/option_table.h"
+#include "data/palette.h"
 
 namespace nrbx::cli {
 
@@ -31,31 +32,13 @@ std::vector<OptionSpec> optionTable(ImportOptions& o) {
          "take the picture's colour indices as nrbx-export --indexed sprite writes them, and its colour "
          "table as "
          "the palette",
-         [&o](std::string_view v) {
-             if (v != "sprite") return badValue("--indexed", v, "sprite");
-             o.spriteIndexed = true;
-             return std::string();
-         }},
+         choice<bool>(o.spriteIndexed, "--indexed", {{"sprite", true}})},
         {"block", 'b', "N",
          "palette block 0..15 of a colour table of up to 16 colours, and of cells outside the picture "
          "(default 0)",
-         [&o](std::string_view v) {
-             const auto n = parseNumber(v, 0, 15);
-             if (!n) return badValue("--block", v, "0..15");
-             o.block = *n;
-             return std::string();
-         }},
+         number(o.block, "--block", 0, data::kPaletteBlocks - 1)},
         {"at", '\0', "X,Y", "the cell the picture's top-left cell goes to (default 0,0)",
-         [&o](std::string_view v) {
-             const auto comma = v.find(',');
-             const auto x = parseNumber(v.substr(0, comma), 0, 15);
-             const auto y =
-                 comma == std::string_view::npos ? std::nullopt : parseNumber(v.substr(comma + 1), 0, 15);
-             if (!x || !y) return badValue("--at", v, "X,Y, cells 0..15");
-             o.atX = *x;
-             o.atY = *y;
-             return std::string();
-         }},
+         cell(o.atX, o.atY, "--at")},
         {"base", '\0', "PATTERN", "take the cells outside the picture from this pattern file (read only)",
          fileName(o.base, "--base needs a file name")},
         {"force", '\0', {}, "replace outputs that exist already", flag(o.force)},

@@ -14,7 +14,10 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
+
+#include "data/cell_grid.h"
 
 namespace nrbx::cli {
 
@@ -55,6 +58,44 @@ std::string badValue(std::string_view option, std::string_view value, std::strin
 ApplyValue flag(bool& target);
 // Stores a file name; an empty one is the usage error message.
 ApplyValue fileName(std::optional<std::string>& target, std::string message);
+
+// Values of the usual kinds; a bad one is badValue(option, value, what is expected). The option name
+// and the words are string literals (they are kept, not copied).
+// A number within lo..hi ("lo..hi").
+ApplyValue number(int& target, std::string_view option, int lo, int hi);
+// "X,Y", cells 0..15 ("X,Y, cells 0..15").
+std::optional<std::pair<int, int>> parseCell(std::string_view text);
+ApplyValue cell(int& x, int& y, std::string_view option);
+// "X0,Y0:X1,Y1", two corner cells in any order, stored ordered ("X0,Y0:X1,Y1, cells 0..15").
+std::optional<data::CellRect> parseCellRect(std::string_view text);
+ApplyValue cellRect(std::optional<data::CellRect>& target, std::string_view option);
+
+// One of a few words, each standing for a value ("a, b or c"); Case::Any lets "PNG" stand for "png".
+enum class Case { Exact, Any };
+template <typename Value>
+struct Word {
+    std::string_view word;
+    Value value;
+};
+// The index of value among words, or nothing.
+std::optional<std::size_t> wordIndex(std::string_view value, std::span<const std::string_view> words,
+                                     Case letters);
+// "a", "a or b", "a, b or c".
+std::string wordList(std::span<const std::string_view> words);
+// choice<int>(o.depth, "--depth", {{"24", 24}, {"8", 8}, {"4", 4}})
+template <typename Value, typename Target>
+ApplyValue choice(Target& target, std::string_view option, std::vector<Word<Value>> words,
+                  Case letters = Case::Exact) {
+    std::vector<std::string_view> names;
+    for (const auto& w : words) names.push_back(w.word);
+    return
+        [&target, option, words = std::move(words), names = std::move(names), letters](std::string_view v) {
+            const auto i = wordIndex(v, names, letters);
+            if (!i) return badValue(option, v, wordList(names));
+            target = words[*i].value;
+            return std::string();
+        };
+}
 
 struct HelpLayout {
     std::string_view usage;     // "Usage: TOOL ..." line(s), as written
