@@ -93,13 +93,6 @@ std::vector<OptionSpec> optionTable(Options& o) {
     };
 }
 
-CommandLine usageError(std::string message) {
-    CommandLine line;
-    line.action = Action::UsageError;
-    line.error = std::move(message);
-    return line;
-}
-
 std::string cellText(int cx, int cy) {
     return std::to_string(cx) + "," + std::to_string(cy);
 }
@@ -179,24 +172,10 @@ canvas::CellRect writtenCells(const Options& options) {
 }
 
 CommandLine parseCommandLine(std::span<const std::string> args) {
-    CommandLine line;
-    const std::vector<OptionSpec> table = optionTable(line.options);
-    ParsedArguments parsed = parseOptions(args, table);
-    switch (parsed.action) {
-        case ParsedArguments::Action::UsageError:
-            return usageError(std::move(parsed.error));
-        case ParsedArguments::Action::Help:
-            line.action = Action::Help;
-            return line;
-        case ParsedArguments::Action::Version:
-            line.action = Action::Version;
-            return line;
-        case ParsedArguments::Action::Run:
-            break;
-    }
-    line.options.patterns = std::move(parsed.operands);
-    if (std::string error = crossCheck(line.options); !error.empty()) return usageError(std::move(error));
-    return line;
+    return readCommandLine<CommandLine>(args, optionTable, [](Options& o, std::vector<std::string> operands) {
+        o.patterns = std::move(operands);
+        return crossCheck(o);
+    });
 }
 
 std::string helpText() {

@@ -51,13 +51,6 @@ std::vector<OptionSpec> optionTable(ImportOptions& o) {
     };
 }
 
-ImportCommandLine usageError(std::string message) {
-    ImportCommandLine line;
-    line.action = ImportCommandLine::Action::UsageError;
-    line.error = std::move(message);
-    return line;
-}
-
 std::string crossCheck(const ImportOptions& o, std::size_t pictures) {
     if (pictures == 0) return "no picture given";
     if (pictures > 1) return "one picture at a time";
@@ -72,25 +65,12 @@ std::string crossCheck(const ImportOptions& o, std::size_t pictures) {
 }  // namespace
 
 ImportCommandLine parseImportCommandLine(std::span<const std::string> args) {
-    ImportCommandLine line;
-    const std::vector<OptionSpec> table = optionTable(line.options);
-    ParsedArguments parsed = parseOptions(args, table);
-    switch (parsed.action) {
-        case ParsedArguments::Action::UsageError:
-            return usageError(std::move(parsed.error));
-        case ParsedArguments::Action::Help:
-            line.action = ImportCommandLine::Action::Help;
-            return line;
-        case ParsedArguments::Action::Version:
-            line.action = ImportCommandLine::Action::Version;
-            return line;
-        case ParsedArguments::Action::Run:
-            break;
-    }
-    if (std::string error = crossCheck(line.options, parsed.operands.size()); !error.empty())
-        return usageError(std::move(error));
-    line.options.picture = parsed.operands.front();
-    return line;
+    return readCommandLine<ImportCommandLine>(args, optionTable,
+                                              [](ImportOptions& o, const std::vector<std::string>& operands) {
+                                                  std::string error = crossCheck(o, operands.size());
+                                                  if (error.empty()) o.picture = operands.front();
+                                                  return error;
+                                              });
 }
 
 std::string importHelpText() {

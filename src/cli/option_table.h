@@ -46,6 +46,36 @@ struct ParsedArguments {
 // "-p needs a value", "--palette needs a value", "--verbose takes no value", or the apply's own.
 ParsedArguments parseOptions(std::span<const std::string> args, std::span<const OptionSpec> table);
 
+// A tool's command line (a struct with action, options and error, whose Action has Help, Version and
+// UsageError) read with the table that table(line.options) gives: a usage error, --help or --version
+// as parseOptions finds them, else finish(options, operands) takes the operands and checks the rules
+// between options, returning a usage error or "".
+template <typename Line, typename Table, typename Finish>
+Line readCommandLine(std::span<const std::string> args, Table table, Finish finish) {
+    Line line;
+    using Action = decltype(line.action);
+    ParsedArguments parsed = parseOptions(args, table(line.options));
+    std::string error = std::move(parsed.error);
+    switch (parsed.action) {
+        case ParsedArguments::Action::Help:
+            line.action = Action::Help;
+            return line;
+        case ParsedArguments::Action::Version:
+            line.action = Action::Version;
+            return line;
+        case ParsedArguments::Action::Run:
+            error = finish(line.options, std::move(parsed.operands));
+            break;
+        case ParsedArguments::Action::UsageError:
+            break;
+    }
+    if (!error.empty()) {
+        line.action = Action::UsageError;
+        line.error = std::move(error);
+    }
+    return line;
+}
+
 // The standard quiet flag: -q, --quiet.
 OptionSpec quietOption(bool& quiet);
 
