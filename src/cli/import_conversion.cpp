@@ -7,6 +7,8 @@
 #include "cli/io.h"
 #include "cli/palette_input.h"
 #include "data/block_map.h"
+#include "data/cell_grid.h"
+#include "data/palette.h"
 #include "data/palette_formats.h"
 #include "import/conversion.h"
 #include "import/picture.h"
@@ -78,12 +80,12 @@ importing::PatternBytes basePattern(const Tool& tool, const ImportOptions& o) {
 
 std::string blocksUsed(const importing::ImportResult& result, const importing::Picture& picture,
                        const ImportOptions& o) {
-    std::array<bool, 16> used{};
-    for (int cy = o.atY; cy < o.atY + picture.height / 16; ++cy)
-        for (int cx = o.atX; cx < o.atX + picture.width / 16; ++cx)
-            used[result.blockMap[cy * 16 + cx]] = true;
+    std::array<bool, data::kPaletteBlocks> used{};
+    for (int cy = o.atY; cy < o.atY + picture.height / data::kCellSize; ++cy)
+        for (int cx = o.atX; cx < o.atX + picture.width / data::kCellSize; ++cx)
+            used[result.blockMap[cy * data::kCellsPerSide + cx]] = true;
     std::string text;
-    for (int b = 0; b < 16; ++b)
+    for (int b = 0; b < data::kPaletteBlocks; ++b)
         if (used[b]) text += (text.empty() ? "" : " ") + std::to_string(b);
     return text;
 }
@@ -104,8 +106,9 @@ int runImport(const Tool& tool, const ImportOptions& o) {
             for (const auto& note : result.notes) tool.message(note);
             tool.message(o.picture + ": " + std::to_string(picture.width) + " x " +
                          std::to_string(picture.height) + " pixels into cells " + std::to_string(o.atX) +
-                         "," + std::to_string(o.atY) + ":" + std::to_string(o.atX + picture.width / 16 - 1) +
-                         "," + std::to_string(o.atY + picture.height / 16 - 1) + ", palette blocks " +
+                         "," + std::to_string(o.atY) + ":" +
+                         std::to_string(o.atX + picture.width / data::kCellSize - 1) + "," +
+                         std::to_string(o.atY + picture.height / data::kCellSize - 1) + ", palette blocks " +
                          blocksUsed(result, picture, o));
         }
         // Every output is made in memory first, so a failure writes nothing at all.
