@@ -209,15 +209,16 @@ Packing packColorSets(std::span<const ColorSet> sets, const PackingLimits& limit
     Packing packing;
 
     // Colours numbered densely in the order they come, so that a set is a bit set.
-    std::vector<int> number(std::size_t(1) << 16, -1);
+    constexpr std::uint16_t kUnseen = 0xFFFF;  // numbers past kMaxColors only count, so they may clip
+    std::vector<std::uint16_t> number(std::size_t(1) << 16, kUnseen);
     int distinct = 0;
     std::vector<Members> members(sets.size());
     std::vector<std::uint64_t> signature(sets.size(),
                                          0);  // bit c % 64 of each colour c: a quick "not inside"
     for (std::size_t s = 0; s < sets.size(); ++s) {
         for (std::uint16_t c : sets[s]) {
-            if (number[c] < 0) number[c] = distinct++;
-            if (std::size_t(number[c]) >= kMaxColors) continue;  // too many colours: answered below
+            if (number[c] == kUnseen) number[c] = std::uint16_t(std::min(distinct++, kUnseen - 1));
+            if (number[c] >= kMaxColors) continue;  // too many colours: answered below
             if (!members[s].bits.test(std::size_t(number[c]))) members[s].colors.push_back(number[c]);
             members[s].bits.set(std::size_t(number[c]));
             signature[s] |= std::uint64_t(1) << (number[c] % 64);
