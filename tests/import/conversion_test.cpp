@@ -124,6 +124,23 @@ TEST(ImportBuild, TooManyColoursOrBlocksAreNamed) {
         failureOf(seventeen, {}),
         "picture p.png needs more than 16 palette blocks of 16 colours: no two of the 17 cells 0,0 1,0 2,0 "
         "3,0 4,0 5,0 6,0 7,0 8,0 0,1 1,1 2,1 3,1 4,1 5,1 6,1 7,1 fit one block together");
+    // Halves and middles of 16 blocks of 16 colours, which the greedy packing spreads over 24 blocks:
+    // without time for the search, the message says what is known and what is not.
+    const Picture trap = makePicture(256, 48, [](int x, int y) {
+        const int cell = y / 16 * 16 + x / 16;
+        static constexpr int kStart[] = {0, 16, 8, 24, 4, 20};
+        return gridColor(cell / 6 * 32 + kStart[cell % 6] + (x + y) % 8);
+    });
+    ImportSettings hurried;
+    hurried.packingTimeLimit = std::chrono::milliseconds(0);
+    EXPECT_EQ(failureOf(trap, hurried),
+              "picture p.png: the search for a packing into 16 palette blocks stopped at its limit of 0 s "
+              "without an answer, and the best packing found needs 24 palette blocks; --pack-time gives it "
+              "longer");
+    const ImportResult packed = importPicture(trap, ImportSettings{}, PatternBytes{}, "p.png");
+    EXPECT_EQ(packed.notes,
+              std::vector<std::string>{"the greedy packing needed more than 16 palette blocks; a "
+                                       "search found 16"});
 }
 
 TEST(ImportBuild, PicturesFromSixteenHiddenBlocksComeBackPixelForPixel) {
