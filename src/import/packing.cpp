@@ -94,15 +94,12 @@ class Search {
 
     enum class Result { Found, None, OutOfTime };
 
-    Result run() {
-        const Result result = place(0);
-        return result;
-    }
+    Result run() { return place(0); }
     const std::vector<int>& blockOf() const { return m_blockOf; }
     int blocksUsed() const { return m_used; }
 
   private:
-    // Bit b of m_fits[s]: set s fits in used block b as it is now.
+    // Places the sets not placed yet, `placed` of them being placed.
     Result place(int placed) {
         if (placed == int(m_sets.size())) return Result::Found;
         if ((m_nodes++ & 255) == 0 && Clock::now() >= m_deadline) return Result::OutOfTime;
@@ -193,7 +190,7 @@ class Search {
     const PackingLimits& m_limits;
     Clock::time_point m_deadline;
     std::vector<int> m_blockOf;
-    std::vector<std::uint32_t> m_fits;
+    std::vector<std::uint32_t> m_fits;  // bit b of m_fits[s]: set s fits in used block b as it is now
     std::vector<Bits> m_blocks;
     int m_used = 0;
     std::uint64_t m_nodes = 0;
