@@ -1,7 +1,8 @@
 #include "import/packing.h"
 
 #include <algorithm>
-#include <bitset>
+#include <array>
+#include <cstdint>
 #include <numeric>
 #include <stdexcept>
 
@@ -11,12 +12,48 @@ namespace {
 
 // All colours of a packing fit in 16 blocks of 16: more distinct ones than that cannot be packed at all.
 constexpr std::size_t kMaxColors = 256;
-using Bits = std::bitset<kMaxColors>;
+// A set of colour numbers below kMaxColors. Counted in plain arithmetic: without a popcount instruction
+// in the baseline instruction set, std::bitset::count calls a library routine, and the search counts
+// more than anything else.
+class Bits {
+  public:
+    bool test(std::size_t c) const { return (m_words[c / 64] >> (c % 64) & 1) != 0; }
+    void set(std::size_t c) { m_words[c / 64] |= std::uint64_t(1) << (c % 64); }
+    bool none() const { return (m_words[0] | m_words[1] | m_words[2] | m_words[3]) == 0; }
+    int count() const {
+        int n = 0;
+        for (std::uint64_t w : m_words) {
+            w -= w >> 1 & 0x5555555555555555u;
+            w = (w & 0x3333333333333333u) + (w >> 2 & 0x3333333333333333u);
+            n += int(((w + (w >> 4)) & 0x0F0F0F0F0F0F0F0Fu) * 0x0101010101010101u >> 56);
+        }
+        return n;
+    }
+    Bits& operator|=(const Bits& other) {
+        for (int i = 0; i < kWords; ++i) m_words[i] |= other.m_words[i];
+        return *this;
+    }
+    Bits operator|(const Bits& other) const { return Bits(*this) |= other; }
+    Bits operator&(const Bits& other) const {
+        Bits both = *this;
+        for (int i = 0; i < kWords; ++i) both.m_words[i] &= other.m_words[i];
+        return both;
+    }
+    Bits operator~() const {
+        Bits inverse = *this;
+        for (std::uint64_t& w : inverse.m_words) w = ~w;
+        return inverse;
+    }
+
+  private:
+    static constexpr int kWords = int(kMaxColors / 64);
+    std::array<std::uint64_t, kWords> m_words{};
+};
 
 using Clock = std::chrono::steady_clock;
 
 int count(const Bits& bits) {
-    return int(bits.count());
+    return bits.count();
 }
 
 // A set as bits, and as the list of its colours for the loops that only ask which of them a block has.
