@@ -247,16 +247,17 @@ Colours kMeans(const Points& points, int capacity, const Colours* start, int ite
 struct Cell {
     Points colours;  // distinct grid colours of its opaque pixels, with their counts
     Points summary;  // at most 16 points standing for them, for the search over blocks
-    bool transparent = false;
 };
 
 // The search state: a block per cell and the colours of each block, at one level of detail (the cells'
 // summaries while blocks are being found, their full colours at the end).
 class Clustering {
   public:
-    Clustering(const std::vector<Cell>& cells, const ReduceSettings& settings, Random& random)
+    // `capacity`: the opaque colours a block may have.
+    Clustering(const std::vector<Cell>& cells, const ReduceSettings& settings, int capacity, Random& random)
         : m_cells(cells),
           m_settings(settings),
+          m_capacity(capacity),
           m_random(random),
           m_blockOf(cells.size(), 0),
           m_error(cells.size() * data::kPaletteBlocks, 0) {}
@@ -282,8 +283,7 @@ class Clustering {
             double bestGain = -1;
             Colours best;
             for (std::size_t candidate : candidates) {
-                const Colours colours = kMeans(points(candidate), capacity(m_cells[candidate].transparent),
-                                               nullptr, 6, true, m_random);
+                const Colours colours = kMeans(points(candidate), m_capacity, nullptr, 6, true, m_random);
                 double gain = 0;
                 for (std::size_t c = 0; c < m_cells.size(); ++c)
                     gain += std::max(0.f, own[c] - errorOf(points(c), colours));
@@ -335,8 +335,7 @@ class Clustering {
                 refit(b, &m_colours[b]);
                 updateErrors(b);
             }
-            m_colours[donor] =
-                kMeans(points(target), capacity(m_cells[target].transparent), nullptr, 6, true, m_random);
+            m_colours[donor] = kMeans(points(target), m_capacity, nullptr, 6, true, m_random);
             updateErrors(donor);
             iterate(kSplitRounds);
             if (totalError() < before) continue;
@@ -380,17 +379,11 @@ class Clustering {
     int blocks() const { return m_blocks; }
     int blockOf(std::size_t cell) const { return m_blockOf[cell]; }
     const Colours& colours(int block) const { return m_colours[block]; }
-    bool hasTransparency(int block) const {
-        for (std::size_t c = 0; c < m_cells.size(); ++c)
-            if (m_blockOf[c] == block && m_cells[c].transparent) return true;
-        return false;
-    }
 
   private:
     const Points& points(std::size_t cell) const {
         return m_full ? m_cells[cell].colours : m_cells[cell].summary;
     }
-    int capacity(bool transparent) const { return m_settings.colours - (transparent ? 1 : 0); }
     float errorAt(std::size_t cell, int block) const {
         return m_error[cell * data::kPaletteBlocks + std::size_t(block)];
     }
@@ -414,13 +407,11 @@ class Clustering {
     // are full colours, so a block whose cells need few enough colours gets them exactly.
     void refit(int block, const Colours* start) {
         Points merged;
-        bool transparent = false;
         if (m_full) {
             if (m_weightOf.empty()) m_weightOf.assign(kGridColours, 0);
             std::vector<GridKey> keys;
             for (std::size_t c = 0; c < m_cells.size(); ++c) {
                 if (m_blockOf[c] != block) continue;
-                transparent |= m_cells[c].transparent;
                 const Points& p = m_cells[c].colours;
                 for (std::size_t i = 0; i < p.size(); ++i) {
                     if (m_weightOf[p.key[i]] == 0) keys.push_back(p.key[i]);
@@ -436,7 +427,6 @@ class Clustering {
         } else {
             for (std::size_t c = 0; c < m_cells.size(); ++c) {
                 if (m_blockOf[c] != block) continue;
-                transparent |= m_cells[c].transparent;
                 merged.append(m_cells[c].summary);
             }
         }
@@ -446,16 +436,16 @@ class Clustering {
         }
         Colours keep;
         if (start) {
-            // A block that now holds transparency has one colour less; k-means moves the rest.
             keep = *start;
-            keep.truncate(capacity(transparent));
+            keep.truncate(m_capacity);
         }
         m_colours[block] =
-            kMeans(merged, capacity(transparent), start ? &keep : nullptr, m_full ? 10 : 4, true, m_random);
+            kMeans(merged, m_capacity, start ? &keep : nullptr, m_full ? 10 : 4, true, m_random);
     }
 
     const std::vector<Cell>& m_cells;
     const ReduceSettings& m_settings;
+    const int m_capacity;
     Random& m_random;
     bool m_full = false;
     int m_blocks = 0;
@@ -466,7 +456,7 @@ class Clustering {
 };
 
 bool isTransparent(const std::uint8_t* rgba, int threshold) {
-    return rgba[3] == 0 || rgba[3] < threshold;
+    return rgba[3] < threshold;
 }
 
 // The 8 x 8 Bayer matrix, 0..63.
@@ -519,6 +509,7 @@ ReducedPicture reduceColours(const Picture& picture, const ReduceSettings& setti
 
     Random random(0x6E72627852656475ull ^ s.seed);
     std::vector<Cell> cells(cellCount);
+    bool clear = false;  // any transparent pixel
     {
         std::vector<float> count(kGridColours, 0);
         std::vector<GridKey> keys;
@@ -529,7 +520,7 @@ ReducedPicture reduceColours(const Picture& picture, const ReduceSettings& setti
             for (int y = y0; y < y0 + kCellSize; ++y) {
                 for (int x = x0; x < x0 + kCellSize; ++x) {
                     if (isTransparent(picture.pixel(x, y), s.alphaThreshold)) {
-                        cells[c].transparent = true;
+                        clear = true;
                         continue;
                     }
                     const GridKey k = keyAt(x, y);
@@ -550,18 +541,20 @@ ReducedPicture reduceColours(const Picture& picture, const ReduceSettings& setti
         }
     }
 
-    Clustering clustering(cells, s, random);
+    // nrbx-export --transparent clears index 0 in every cell, so with any transparent pixel every block
+    // keeps index 0 for transparency, not only the blocks of the cells that have them.
+    Clustering clustering(cells, s, s.colours - (clear ? 1 : 0), random);
     clustering.split();
     clustering.iterate(kSearchRounds);
     clustering.shift(kShiftAttempts);
     clustering.useFullColours(true);
     clustering.refitAll();
     clustering.iterate(kPolishRounds);
-    // The colours fitted last are fitted to the final cells, transparency included.
+    // The colours fitted last are fitted to the final cells.
     clustering.refitAll();
 
     // Blocks in the order of their first cell; each block's colours in ascending word order, after the
-    // transparent index 0 where the block has one (left far away in `shown`, so no opaque pixel takes it).
+    // transparent index 0 if there is one (left far away in `shown`, so no opaque pixel takes it).
     std::vector<int> number(data::kPaletteBlocks, -1);
     std::array<Colours, data::kPaletteBlocks> shown;
     for (std::size_t c = 0; c < cellCount; ++c) {
@@ -574,7 +567,7 @@ ReducedPicture reduceColours(const Picture& picture, const ReduceSettings& setti
             std::iota(order.begin(), order.end(), 0);
             std::sort(order.begin(), order.end(),
                       [&](int p, int q) { return colours.key[p] < colours.key[q]; });
-            const int first = clustering.hasTransparency(block) ? 1 : 0;
+            const int first = clear ? 1 : 0;
             for (std::size_t i = 0; i < order.size(); ++i) {
                 const int slot = first + int(i);
                 result.words[n][slot] = gridWord(colours.key[order[i]]);

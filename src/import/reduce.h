@@ -24,7 +24,7 @@ struct ReduceSettings {
     int colours = kBlockColours;        // 2..16 a block, index 0 included when it is transparency
     Dither dither = Dither::None;
     std::uint32_t seed = 0;
-    int alphaThreshold = kDefaultAlphaThreshold;  // alpha below it is transparent; alpha 0 always is
+    int alphaThreshold = kDefaultAlphaThreshold;  // 0..255: alpha below it is transparent
 };
 
 struct ReducedPicture {
@@ -34,8 +34,8 @@ struct ReducedPicture {
     std::vector<std::uint8_t> indices;
     // One a cell, row by row. Blocks are numbered in the order of their first cell.
     std::vector<std::uint8_t> blockOfCell;
-    // The palette words of each block, ascending; a block with transparent pixels keeps index 0 for
-    // them (word 0). Entries a block does not use are 0.
+    // The palette words of each block, ascending. When the picture has transparent pixels, index 0 of
+    // every block is kept for them (word 0). Entries a block does not use are 0.
     std::array<std::array<std::uint16_t, kBlockColours>, data::kPaletteBlocks> words{};
     int blocksUsed = 0;
     // Pixels with alpha 1..254, each taken as transparent or opaque by the threshold.
