@@ -605,6 +605,9 @@ ReducedPicture reduceColours(const Picture& picture, const ReduceSettings& setti
             // lightness, one of them picked by the Bayer threshold.
             constexpr int kCandidates = 16;
             constexpr float kErrorFactor = 0.75f;
+            // A candidate much farther from the pixel than its nearest colour shows as a stray dot where
+            // the block has no colour near it; the nearest colour stands in for it.
+            constexpr float kReach = 8;
             for (int y = 0; y < height; ++y) {
                 for (int x = 0; x < width; ++x) {
                     if (transparentAt(x, y)) continue;
@@ -612,11 +615,13 @@ ReducedPicture reduceColours(const Picture& picture, const ReduceSettings& setti
                     const Lab goal = sourceLab(x, y);
                     Lab error{};
                     std::array<int, kCandidates> candidates;
+                    const Nearest closest = nearest(block, goal.L, goal.a, goal.b);
+                    const float reach = closest.distance * kReach + 1e-4f;
                     for (int i = 0; i < kCandidates; ++i) {
-                        const int k =
-                            nearest(block, goal.L + error.L * kErrorFactor, goal.a + error.a * kErrorFactor,
-                                    goal.b + error.b * kErrorFactor)
-                                .index;
+                        int k = nearest(block, goal.L + error.L * kErrorFactor,
+                                        goal.a + error.a * kErrorFactor, goal.b + error.b * kErrorFactor)
+                                    .index;
+                        if (distance2(block.at(k), goal) > reach) k = closest.index;
                         candidates[i] = k;
                         error.L += goal.L - block.L[k], error.a += goal.a - block.a[k];
                         error.b += goal.b - block.b[k];
