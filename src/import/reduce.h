@@ -40,6 +40,8 @@ struct ReducedPicture {
     int blocksUsed = 0;
     // Pixels with alpha 1..254, each taken as transparent or opaque by the threshold.
     long roundedAlpha = 0;
+    // The picture fitted as it was: every pixel has its own colour (top five bits of each component).
+    bool exact = false;
 };
 
 // Clusters in two levels, refined together: cells into blocks by the colours they need, and each
