@@ -37,6 +37,23 @@ std::vector<OptionSpec> optionTable(ImportOptions& o) {
          "palette block 0..15 of a colour table of up to 16 colours, and of cells outside the picture "
          "(default 0)",
          number(o.block, "--block", 0, data::kPaletteBlocks - 1)},
+        {"alpha-threshold", '\0', "N",
+         "alpha below N (0..255) is transparent (index 0), the rest opaque; needed for pictures with partly "
+         "transparent pixels",
+         [&o](std::string_view v) {
+             const auto n = parseNumber(v, 0, 255);
+             if (!n) return badValue("--alpha-threshold", v, "0..255");
+             o.alphaThreshold = *n;
+             return std::string();
+         }},
+        {"pack-time", '\0', "SECONDS",
+         "without -p: how long the search for a packing into 16 palette blocks may run, 0..600 (default 2)",
+         [&o](std::string_view v) {
+             const auto n = parseNumber(v, 0, 600);
+             if (!n) return badValue("--pack-time", v, "0..600 seconds");
+             o.packSeconds = *n;
+             return std::string();
+         }},
         {"at", '\0', "X,Y", "the cell the picture's top-left cell goes to (default 0,0)",
          cell(o.atX, o.atY, "--at")},
         {"base", '\0', "PATTERN", "take the cells outside the picture from this pattern file (read only)",
@@ -59,6 +76,10 @@ std::string crossCheck(const ImportOptions& o, std::size_t pictures) {
         return "--indexed sprite takes the palette from the picture; -p, --blocks and --nearest do not apply";
     if (!o.palette && o.blocks) return "--blocks needs -p (a built palette has blocks of its own)";
     if (!o.palette && o.nearest) return "--nearest needs -p";
+    if (o.spriteIndexed && o.alphaThreshold)
+        return "--indexed sprite takes the picture's indices as they are; --alpha-threshold does not apply";
+    if (o.packSeconds && (o.palette || o.spriteIndexed))
+        return "--pack-time applies to a built palette only, not with -p or --indexed sprite";
     return {};
 }
 
@@ -81,14 +102,16 @@ std::string importHelpText() {
             "Converts a PNG or BMP picture (sides multiples of 16, at most 256) back into a sprite-pattern "
             "file, a palette file and a block map, exactly: exporting them again gives the same picture.\n\n"
             "Without -p the palette is built from the picture: each cell's colours (at most 16, taken to "
-            "five "
-            "bits a component) are packed into at most 16 blocks. Blocks are numbered in the order of their "
-            "first cell; inside a block, index 0 is fully transparent pixels if any of its cells has them "
-            "(black), then the colours follow in ascending order of their palette word (green, red, blue).",
+            "five bits a component) are packed into at most 16 blocks, by a search that finds a packing "
+            "whenever one exists (see --pack-time). Blocks are numbered in the order of their first cell; "
+            "inside a block, index 0 is transparent pixels if the picture has them (black), then the colours "
+            "follow in ascending order of their palette word (green, red, blue).\n\n"
+            "Alpha 0 is transparent; a picture with partly transparent pixels needs --alpha-threshold.",
             "PICTURE may be '-' for standard input. Cells are numbered 0..15 from the top left. An existing "
             "output is replaced only with --force, and an input is never an output.\n\n"
             "Exit status: 0 when every file was written, 1 when the picture cannot be converted or a file "
-            "not read or written, 2 for a usage error; then nothing is written.",
+            "not read or written, 2 for a usage error; then no output is created or replaced (all outputs "
+            "are complete before the first is renamed into place).",
         },
         optionTable(unused));
 }

@@ -19,6 +19,8 @@ struct ImportOptions {
     bool spriteIndexed = false;
     bool nearest = false;
     int block = 0;
+    std::optional<int> alphaThreshold;  // --alpha-threshold: alpha below it is transparent
+    std::optional<int> packSeconds;     // --pack-time: the packing search's limit
     int atX = 0;
     int atY = 0;
     bool force = false;

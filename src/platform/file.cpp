@@ -228,7 +228,8 @@ void AtomicOutputFile::write(const void* data, std::size_t n) {
     if (done < n) throw streamWriteFailure(error);
 }
 
-void AtomicOutputFile::commit() {
+void AtomicOutputFile::complete() {
+    if (m_complete) return;
     // The data must be on disk before the name moves, or a crash could leave an empty file behind.
     const bool synced = ::fsync(m_fd.get()) == 0;
     int error = synced ? 0 : errno;
@@ -238,6 +239,12 @@ void AtomicOutputFile::commit() {
         discard();
         throw streamWriteFailure(error);
     }
+    m_complete = true;
+}
+
+void AtomicOutputFile::commit() {
+    complete();
+    int error = 0;
     if (::renameat(m_folder.get(), m_tempName.c_str(), m_folder.get(), m_name.c_str()) != 0) {
         error = errno;
         discard();

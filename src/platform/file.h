@@ -60,7 +60,11 @@ class AtomicOutputFile {
 
     // Writes all n bytes or raises the stream-write failure; n = 0 writes nothing.
     void write(const void* data, std::size_t n);
-    // Returns once the new file and its name are on disk.
+    // Puts the whole content on disk under the temporary name, so that commit() only has to rename:
+    // several files made complete first are then renamed one right after the other. No more writes.
+    void complete();
+    // Moves the file over its target (after complete(), if not yet done) and returns once the new file
+    // and its name are on disk.
     void commit();
 
     const std::string& temporaryPath() const { return m_tempPath; }
@@ -75,6 +79,7 @@ class AtomicOutputFile {
     Descriptor m_folder;  // names are used relative to it, so a path near PATH_MAX still fits
     bool m_folderSyncable = true;
     Descriptor m_fd;
+    bool m_complete = false;
 };
 
 // Test seam: byte budgets after which reads and writes come up short, as a failing disk would.

@@ -28,6 +28,23 @@ def five_bit(rng):
     return tuple(rng.randrange(32) * 8 for _ in range(3))
 
 
+def grid_colour(n):
+    """Colour n of 256 distinct ones on the five-bit grid."""
+    return (n % 32 * 8, n // 32 * 8 + 64, n * 7 % 32 * 8)
+
+
+def cells_picture(columns, rows, colours_of_cell, mode="RGB"):
+    """Each cell's pixels cycle through its own list of colours."""
+    image = Image.new(mode, (columns * 16, rows * 16))
+    data = []
+    for y in range(rows * 16):
+        for x in range(columns * 16):
+            colours = colours_of_cell(x // 16 + y // 16 * columns)
+            data.append(colours[(x % 16 + y % 16 * 5) % len(colours)])
+    image.putdata(data)
+    return image
+
+
 def pixels(path):
     with Image.open(path) as im:
         return im.size, im.convert("RGB").tobytes()
@@ -205,6 +222,61 @@ class Pillow(Base):
         self.ok(EXPORT, "-p", pal, "--palette-out", self.path("default.pal"), "--force")
         self.assertEqual(self.read("default.pal"), self.read("orig.pal"))
 
+    def test_packings_only_the_search_finds_and_the_proof_when_there_is_none(self):
+        # Pairs of 16-colour blocks A, B given as halves and a middle bridging them: best-fit decreasing
+        # puts A's first half with B's and needs 24 blocks where 16 do.
+        sets = []
+        for p in range(8):
+            for start in (0, 16, 8, 24, 4, 20):
+                sets.append([grid_colour(p * 32 + start + i) for i in range(8)])
+        picture = cells_picture(16, 3, lambda c: sets[c])
+        picture.save(self.path("trap.png"))
+        result = self.ok(IMPORT, self.path("trap.png"), "-v", "-o", self.path("trap.pcg"), "-P", self.path("trap.pal"),
+                         "--block-map", self.path("trap.map"), quiet=False)
+        self.assertIn("the greedy packing needed more than 16 palette blocks; a search found 16", result.stderr)
+        self.ok(EXPORT, self.path("trap.pcg"), "-p", self.path("trap.pal"), "--block-map", self.path("trap.map"),
+                "-s", "0,0:15,2", "-o", self.path("trap.out.png"))
+        self.assertEqual(pixels(self.path("trap.out.png")), ((256, 48), picture.tobytes()))
+        # 17 cells of 16 colours, each sharing 8 with the others: the cells that cannot share are named.
+        cells_picture(9, 2, lambda c: [grid_colour(c % 17 * 8 + i) for i in range(16)]).save(self.path("apart.png"))
+        result = self.run_tool(IMPORT, self.path("apart.png"), "-o", self.path("apart.pcg"))
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("picture " + self.path("apart.png") + " needs more than 16 palette blocks of 16 colours: "
+                      "no two of the 17 cells 0,0 1,0 2,0 3,0 4,0 5,0 6,0 7,0 8,0 0,1 1,1 2,1 3,1 4,1 5,1 6,1 7,1 fit "
+                      "one block together", result.stderr)
+        self.assertFalse(os.path.exists(self.path("apart.pcg")))
+
+    def test_partly_transparent_pixels_need_a_threshold_and_come_back_transparent_below_it(self):
+        # Four cells of 10 colours, no two in one block; cells 0,0 and 1,1 opaque, but their blocks too keep
+        # index 0 for transparency. Cells 1,0 and 0,1 have every alpha from 0 to 255 once.
+        image = cells_picture(2, 2, lambda c: [(*grid_colour(c * 10 + i), 255) for i in range(10)], "RGBA")
+        alpha = [[255 if (x // 16 + y // 16) % 2 == 0 else (y % 16 * 16 + x % 16) for x in range(32)] for y in range(32)]
+        for y in range(32):
+            for x in range(32):
+                image.putpixel((x, y), image.getpixel((x, y))[:3] + (alpha[y][x],))
+        image.save(self.path("soft.png"))
+        result = self.run_tool(IMPORT, self.path("soft.png"), "-o", self.path("soft.pcg"))
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("picture " + self.path("soft.png") + " has 508 partly transparent pixels (alpha 1..254), the "
+                      "first in cell 1,0; give --alpha-threshold N", result.stderr)
+        self.assertFalse(os.path.exists(self.path("soft.pcg")))
+        for threshold in (1, 128, 255):
+            with self.subTest(threshold=threshold):
+                names = {k: self.path("soft-%d.%s" % (threshold, k)) for k in ("pcg", "pal", "map", "png")}
+                self.ok(IMPORT, self.path("soft.png"), "--alpha-threshold", threshold, "-o", names["pcg"], "-P",
+                        names["pal"], "--block-map", names["map"], "--at", "3,5")
+                self.ok(EXPORT, names["pcg"], "-p", names["pal"], "--block-map", names["map"], "-s", "3,5:4,6",
+                        "--transparent", "-f", "png", "-o", names["png"])
+                with Image.open(names["png"]) as back:
+                    back = back.convert("RGBA")
+                    for y in range(32):
+                        for x in range(32):
+                            source, got = image.getpixel((x, y)), back.getpixel((x, y))
+                            clear = alpha[y][x] < threshold
+                            self.assertEqual(got[3], 0 if clear else 255, (x, y))
+                            if not clear:
+                                self.assertEqual(got[:3], source[:3], (x, y))
+
 
 class Failures(Base):
     """Each refusal: message, exit status, nothing written."""
@@ -234,7 +306,7 @@ class Failures(Base):
         self.refuse(1, "cell 1,1 has 17 colours; a sprite has at most 16", self.save("c.png", crowded))
         many = Image.new("RGB", (256, 32))
         many.putdata([((x // 16 + 16 * (y // 16)) * 8, (x % 16) * 8, 0) for y in range(32) for x in range(256)])
-        self.refuse(1, "the picture's cells need 32 palette blocks", self.save("d.png", many))
+        self.refuse(1, "d.png needs more than 16 palette blocks", self.save("d.png", many))
         self.write("pal.pal", bytes(512))
         self.refuse(1, "cell 0,0: colour #F80000 is not in the palette", self.save("e.png", Image.new("RGB", (16, 16), (248, 0, 0))),
                     "-p", self.path("pal.pal"))
@@ -261,6 +333,35 @@ class Failures(Base):
         self.refuse(1, "is neither PNG nor BMP", self.write("x.gif", b"GIF89a" + bytes(40)))
         self.refuse(1, "palette " + self.path("bad.gpl") + ", line 2", self.save("ok.png", Image.new("RGB", (16, 16))),
                     "-p", self.write("bad.gpl", b"GIMP Palette\n1 2 x\n"))
+
+    def test_a_failing_later_output_leaves_every_output_as_it_was(self):
+        picture = self.save("p.png", Image.new("RGB", (16, 16), (8, 16, 24)))
+        prefix = []
+        if os.geteuid() == 0:
+            # Root may write a read-only file: the tool runs as an ordinary user, who may not.
+            if subprocess.run(["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "test", "-x", IMPORT]).returncode:
+                self.skipTest("an unprivileged user cannot reach " + IMPORT)
+            prefix = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+            os.chown(self.dir, 65534, 65534)
+        old = {name: self.write(name, b"kept " + name.encode()) for name in ("old.pcg", "old.pal", "old.map")}
+        if prefix:
+            for path in old.values():
+                os.chown(path, 65534, 65534)
+        os.chmod(old["old.map"], 0o444)
+        cases = [
+            ("-o", self.path("new.pcg"), "-P", self.path("nodir/x.pal")),
+            ("-o", self.path("new.pcg"), "--block-map", self.path("new.map"), "-P", self.path("nodir/x.pal")),
+            ("-o", old["old.pcg"], "-P", old["old.pal"], "--block-map", self.path("nodir/x.map"), "--force"),
+            ("-o", old["old.pcg"], "-P", self.path("new.pal"), "--block-map", old["old.map"], "--force"),
+        ]
+        for case in cases:
+            with self.subTest(case=case):
+                result = subprocess.run([*prefix, IMPORT, picture, *case], capture_output=True, text=True, timeout=60)
+                self.assertEqual(result.returncode, 1, result.stderr)
+                self.assertIn(next(name for name in case if "nodir" in name or name == old["old.map"]), result.stderr)
+                self.assertEqual(sorted(os.listdir(self.dir)), ["old.map", "old.pal", "old.pcg", "p.png"])
+                for name, path in old.items():
+                    self.assertEqual(self.read(name), b"kept " + name.encode())
 
     def test_usage_errors_and_existing_outputs(self):
         picture = self.save("p.png", Image.new("RGB", (16, 16)))
