@@ -47,11 +47,49 @@ std::vector<OptionSpec> optionTable(ImportOptions& o) {
              return std::string();
          }},
         {"pack-time", '\0', "SECONDS",
-         "without -p: how long the search for a packing into 16 palette blocks may run, 0..600 (default 2)",
+         "without -p: how long the search for a packing into 16 palette blocks may run, 0..600 (default 2; "
+         "with --reduce, where a picture that does not pack is reduced instead, 0.25)",
          [&o](std::string_view v) {
              const auto n = parseNumber(v, 0, 600);
              if (!n) return badValue("--pack-time", v, "0..600 seconds");
              o.packSeconds = *n;
+             return std::string();
+         }},
+        {"reduce",
+         '\0',
+         {},
+         "without -p: reduce the colours until the picture fits (at most 16 blocks of 16); a picture "
+         "that fits already is kept exactly",
+         flag(o.reduce)},
+        {"reduce-blocks", '\0', "N", "with --reduce: at most N palette blocks, 1..16 (default 16)",
+         [&o](std::string_view v) {
+             const auto n = parseNumber(v, 1, data::kPaletteBlocks);
+             if (!n) return badValue("--reduce-blocks", v, "1..16");
+             o.reduceBlocks = *n;
+             return std::string();
+         }},
+        {"reduce-colours", '\0', "N",
+         "with --reduce: at most N colours a block, 2..16, transparency included (default 16)",
+         [&o](std::string_view v) {
+             const auto n = parseNumber(v, 2, data::kColorsPerBlock);
+             if (!n) return badValue("--reduce-colours", v, "2..16");
+             o.reduceColours = *n;
+             return std::string();
+         }},
+        {"dither", '\0', "none|ordered|diffusion",
+         "with --reduce: no dithering (default), a fixed pattern, or error diffusion; each only picks "
+         "among the colours of the cell's block",
+         choice<importing::Dither>(o.dither, "--dither",
+                                   {{"none", importing::Dither::None},
+                                    {"ordered", importing::Dither::Ordered},
+                                    {"diffusion", importing::Dither::Diffusion}})},
+        {"seed", '\0', "N",
+         "with --reduce: another start for the search, 0..2147483647 (default 0); the same seed gives the "
+         "same files",
+         [&o](std::string_view v) {
+             const auto n = parseNumber(v, 0, 2147483647);
+             if (!n) return badValue("--seed", v, "0..2147483647");
+             o.seed = *n;
              return std::string();
          }},
         {"at", '\0', "X,Y", "the cell the picture's top-left cell goes to (default 0,0)",
@@ -80,6 +118,10 @@ std::string crossCheck(const ImportOptions& o, std::size_t pictures) {
         return "--indexed sprite takes the picture's indices as they are; --alpha-threshold does not apply";
     if (o.packSeconds && (o.palette || o.spriteIndexed))
         return "--pack-time applies to a built palette only, not with -p or --indexed sprite";
+    if (o.reduce && (o.palette || o.spriteIndexed))
+        return "--reduce builds the palette; it does not apply with -p or --indexed sprite";
+    if (!o.reduce && (o.reduceBlocks || o.reduceColours || o.dither || o.seed))
+        return "--reduce-blocks, --reduce-colours, --dither and --seed need --reduce";
     return {};
 }
 
@@ -106,7 +148,10 @@ std::string importHelpText() {
             "whenever one exists (see --pack-time). Blocks are numbered in the order of their first cell; "
             "inside a block, index 0 is transparent pixels if the picture has them (black), then the colours "
             "follow in ascending order of their palette word (green, red, blue).\n\n"
-            "Alpha 0 is transparent; a picture with partly transparent pixels needs --alpha-threshold.",
+            "Alpha 0 is transparent; a picture with partly transparent pixels needs --alpha-threshold.\n\n"
+            "With --reduce any picture fits: its colours are reduced to at most 16 blocks of 16 colours of "
+            "the palette's grid, the error measured in OKLab, and alpha below 128 is transparent unless "
+            "--alpha-threshold says otherwise. A picture that fits as it is keeps every colour.",
             "PICTURE may be '-' for standard input. Cells are numbered 0..15 from the top left. An existing "
             "output is replaced only with --force, and an input is never an output.\n\n"
             "Exit status: 0 when every file was written, 1 when the picture cannot be converted or a file "

@@ -5,6 +5,7 @@
 #include <numeric>
 
 #include "data/cell_grid.h"
+#include "import/exact_fit.h"
 #include "import/oklab.h"
 
 namespace nrbx::importing {
@@ -72,8 +73,8 @@ struct Points {
 // Up to 16 colours, laid out for the 16-wide distance loops.
 struct Colours {
     int count = 0;
-    std::array<float, kBlockColours> L, a, b;
-    std::array<GridKey, kBlockColours> key{};
+    std::array<float, data::kColorsPerBlock> L, a, b;
+    std::array<GridKey, data::kColorsPerBlock> key{};
     Colours() { clear(); }
     void clear() {
         count = 0;
@@ -105,7 +106,7 @@ inline Float4 load4(const float* p) {
 // The squared distances of (L, a, b) to the 16 colours, and the least of them.
 inline float distances(const Colours& c, float L, float a, float b, float* d) {
     Float4 least = Float4{} + kFar * kFar * 4;
-    for (int k = 0; k < kBlockColours; k += 4) {
+    for (int k = 0; k < data::kColorsPerBlock; k += 4) {
         const Float4 dl = load4(&c.L[k]) - L, da = load4(&c.a[k]) - a, db = load4(&c.b[k]) - b;
         const Float4 v = dl * dl + da * da + db * db;
         __builtin_memcpy(d + k, &v, sizeof v);
@@ -115,7 +116,7 @@ inline float distances(const Colours& c, float L, float a, float b, float* d) {
 }
 
 inline Nearest nearest(const Colours& c, float L, float a, float b) {
-    float d[kBlockColours];
+    float d[data::kColorsPerBlock];
     const float least = distances(c, L, a, b, d);
     int k = 0;
     while (d[k] != least) ++k;
@@ -123,7 +124,7 @@ inline Nearest nearest(const Colours& c, float L, float a, float b) {
 }
 
 inline float nearestDistance(const Colours& c, float L, float a, float b) {
-    float d[kBlockColours];
+    float d[data::kColorsPerBlock];
     return distances(c, L, a, b, d);
 }
 
@@ -140,7 +141,7 @@ float errorOf(const Points& points, const Colours& colours) {
 // step, so the iterations optimise the colours the palette can hold; without it the centres are free
 // (cell summaries) and carry the weight they stand for in `weights`.
 Colours kMeans(const Points& points, int capacity, const Colours* start, int iterations, bool snap,
-               Random& random, std::array<float, kBlockColours>* weights = nullptr) {
+               Random& random, std::array<float, data::kColorsPerBlock>* weights = nullptr) {
     const auto& grid = gridLab();
     Colours centres;
     const std::size_t n = points.size();
@@ -183,7 +184,7 @@ Colours kMeans(const Points& points, int capacity, const Colours* start, int ite
     }
 
     std::vector<std::uint8_t> owner(n, 0xFF);
-    std::array<double, kBlockColours> sumL, sumA, sumB, sumW;
+    std::array<double, data::kColorsPerBlock> sumL, sumA, sumB, sumW;
     for (int iteration = 0; iteration < iterations; ++iteration) {
         sumL.fill(0), sumA.fill(0), sumB.fill(0), sumW.fill(0);
         bool moved = false;
@@ -231,8 +232,8 @@ Colours kMeans(const Points& points, int capacity, const Colours* start, int ite
     }
     // Pack the slots left in use to the front.
     Colours packed;
-    std::array<float, kBlockColours> packedWeights{};
-    std::array<double, kBlockColours> used{};
+    std::array<float, data::kColorsPerBlock> packedWeights{};
+    std::array<double, data::kColorsPerBlock> used{};
     for (std::size_t i = 0; i < n; ++i)
         used[nearest(centres, points.L[i], points.a[i], points.b[i]).index] += points.w[i];
     for (int k = 0; k < centres.count; ++k) {
@@ -495,17 +496,24 @@ ReducedPicture reduceColours(const Picture& picture, const ReduceSettings& setti
     if (cellCount == 0) return result;
     ReduceSettings s = settings;
     s.blocks = std::clamp(s.blocks, 1, data::kPaletteBlocks);
-    s.colours = std::clamp(s.colours, 2, kBlockColours);
+    s.colours = std::clamp(s.colours, 2, data::kColorsPerBlock);
+    s.alphaThreshold = std::clamp(s.alphaThreshold, 0, 255);
+    long partly = 0;
+    for (std::size_t i = 0; i < picture.rgba.size() / 4; ++i) {
+        const int alpha = picture.rgba[i * 4 + 3];
+        partly += alpha > 0 && alpha < 255;
+    }
+    if (auto exact = exactFit(picture, s)) {
+        exact->roundedAlpha = partly;
+        return *exact;
+    }
+    result.roundedAlpha = partly;
 
     const auto& grid = gridLab();
     const auto keyAt = [&](int x, int y) {
         const std::uint8_t* p = picture.pixel(x, y);
         return gridKey(nearestLevel(p[0]), nearestLevel(p[1]), nearestLevel(p[2]));
     };
-    for (std::size_t i = 0; i < picture.rgba.size() / 4; ++i) {
-        const int alpha = picture.rgba[i * 4 + 3];
-        result.roundedAlpha += alpha > 0 && alpha < 255;
-    }
 
     Random random(0x6E72627852656475ull ^ s.seed);
     std::vector<Cell> cells(cellCount);
@@ -533,9 +541,9 @@ ReducedPicture reduceColours(const Picture& picture, const ReduceSettings& setti
                 cells[c].colours.add(grid[k], count[k], k);
                 count[k] = 0;
             }
-            std::array<float, kBlockColours> weights{};
+            std::array<float, data::kColorsPerBlock> weights{};
             const Colours summary =
-                kMeans(cells[c].colours, kBlockColours, nullptr, 5, false, random, &weights);
+                kMeans(cells[c].colours, data::kColorsPerBlock, nullptr, 5, false, random, &weights);
             for (int k = 0; k < summary.count; ++k)
                 cells[c].summary.add(summary.at(k), weights[k], summary.key[k]);
         }

@@ -3,6 +3,7 @@
 // five-bit grid, each cell using one block, with the error measured in OKLab.
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -15,16 +16,18 @@ namespace nrbx::importing {
 enum class Dither { None, Ordered, Diffusion };
 std::string_view toString(Dither dither);
 
-constexpr int kBlockColours = 16;
 // Without --alpha-threshold the reduction takes alpha below this as transparent.
 constexpr int kDefaultAlphaThreshold = 128;
+// How long the search for a packing of the picture as it is may run before it is reduced instead.
+constexpr std::chrono::milliseconds kExactFitTimeLimit{250};
 
 struct ReduceSettings {
-    int blocks = data::kPaletteBlocks;  // 1..16
-    int colours = kBlockColours;        // 2..16 a block, index 0 included when it is transparency
+    int blocks = data::kPaletteBlocks;    // 1..16
+    int colours = data::kColorsPerBlock;  // 2..16 a block, index 0 included when it is transparency
     Dither dither = Dither::None;
     std::uint32_t seed = 0;
     int alphaThreshold = kDefaultAlphaThreshold;  // 0..255: alpha below it is transparent
+    std::chrono::milliseconds fitTimeLimit = kExactFitTimeLimit;
 };
 
 struct ReducedPicture {
@@ -36,7 +39,7 @@ struct ReducedPicture {
     std::vector<std::uint8_t> blockOfCell;
     // The palette words of each block, ascending. When the picture has transparent pixels, index 0 of
     // every block is kept for them (word 0). Entries a block does not use are 0.
-    std::array<std::array<std::uint16_t, kBlockColours>, data::kPaletteBlocks> words{};
+    std::array<std::array<std::uint16_t, data::kColorsPerBlock>, data::kPaletteBlocks> words{};
     int blocksUsed = 0;
     // Pixels with alpha 1..254, each taken as transparent or opaque by the threshold.
     long roundedAlpha = 0;
@@ -44,7 +47,8 @@ struct ReducedPicture {
     bool exact = false;
 };
 
-// Clusters in two levels, refined together: cells into blocks by the colours they need, and each
+// A picture that fits the limits as it is (import/exact_fit.h) comes back exactly. Any other is
+// clustered in two levels, refined together: cells into blocks by the colours they need, and each
 // block's colours from the pixels of its cells (weighted k-means, snapped to the grid as it goes, as in
 // Linde, Buzo and Gray's splitting), cells moving to the block that reproduces them best until none
 // moves. Blocks are chosen before any dithering, which then only picks among the cell's block. Whole
