@@ -263,7 +263,11 @@ class Clustering {
           m_blockOf(cells.size(), 0),
           m_error(cells.size() * data::kPaletteBlocks, 0) {}
 
-    void useFullColours(bool full) { m_full = full; }
+    // From the cells' summaries to their full colours, the errors with them.
+    void useFullColours() {
+        m_full = true;
+        for (int block = 0; block < m_blocks; ++block) updateErrors(block);
+    }
 
     // Grows from one block to `blocks`, each new one seeded by the cell that lowers the error most.
     void split() {
@@ -333,14 +337,27 @@ class Clustering {
             }
             for (int b = 0; b < m_blocks; ++b) {
                 if (!grown[std::size_t(b)]) continue;
-                refit(b, &m_colours[b]);
-                updateErrors(b);
+                if (refit(b, &m_colours[b])) updateErrors(b);
             }
             m_colours[donor] = kMeans(points(target), m_capacity, nullptr, 6, true, m_random);
             updateErrors(donor);
             iterate(kSplitRounds);
             if (totalError() < before) continue;
             m_blockOf = blockOf, m_colours = colours, m_error = error;
+        }
+    }
+
+    // A block no cell uses any more starts again from the cell reproduced worst.
+    void refillEmpty() {
+        for (int block = 0; block < m_blocks; ++block) {
+            if (std::find(m_blockOf.begin(), m_blockOf.end(), block) != m_blockOf.end()) continue;
+            std::size_t worst = 0;
+            for (std::size_t c = 1; c < m_cells.size(); ++c)
+                if (errorAt(c, m_blockOf[c]) > errorAt(worst, m_blockOf[worst])) worst = c;
+            if (errorAt(worst, m_blockOf[worst]) <= 0) return;
+            m_colours[block] = kMeans(points(worst), m_capacity, nullptr, 6, true, m_random);
+            updateErrors(block);
+            iterate(kSplitRounds);
         }
     }
 
@@ -357,8 +374,7 @@ class Clustering {
             if (std::none_of(changed.begin(), changed.end(), [](bool b) { return b; })) return;
             for (int block = 0; block < m_blocks; ++block) {
                 if (!changed[block]) continue;
-                refit(block, &m_colours[block]);
-                updateErrors(block);
+                if (refit(block, &m_colours[block])) updateErrors(block);
             }
         }
     }
@@ -366,8 +382,7 @@ class Clustering {
     // Every block's colours again from its cells, starting from the present ones.
     void refitAll() {
         for (int block = 0; block < m_blocks; ++block) {
-            refit(block, &m_colours[block]);
-            updateErrors(block);
+            if (refit(block, &m_colours[block])) updateErrors(block);
         }
     }
 
@@ -406,7 +421,8 @@ class Clustering {
 
     // The block's colours from the pixels of its cells: equal grid colours merged when the points
     // are full colours, so a block whose cells need few enough colours gets them exactly.
-    void refit(int block, const Colours* start) {
+    // Whether the colours changed.
+    bool refit(int block, const Colours* start) {
         Points merged;
         if (m_full) {
             if (m_weightOf.empty()) m_weightOf.assign(kGridColours, 0);
@@ -433,15 +449,19 @@ class Clustering {
         }
         if (merged.size() == 0) {
             m_colours[block].clear();
-            return;
+            return true;
         }
         Colours keep;
         if (start) {
             keep = *start;
             keep.truncate(m_capacity);
         }
-        m_colours[block] =
+        const Colours fitted =
             kMeans(merged, m_capacity, start ? &keep : nullptr, m_full ? 10 : 4, true, m_random);
+        const Colours& before = m_colours[block];
+        const bool same = fitted.count == before.count && fitted.key == before.key && fitted.L == before.L;
+        m_colours[block] = fitted;
+        return !same;
     }
 
     const std::vector<Cell>& m_cells;
@@ -555,9 +575,10 @@ ReducedPicture reduceColours(const Picture& picture, const ReduceSettings& setti
     clustering.split();
     clustering.iterate(kSearchRounds);
     clustering.shift(kShiftAttempts);
-    clustering.useFullColours(true);
+    clustering.useFullColours();
     clustering.refitAll();
     clustering.iterate(kPolishRounds);
+    clustering.refillEmpty();
     // The colours fitted last are fitted to the final cells.
     clustering.refitAll();
 
