@@ -40,21 +40,11 @@ std::vector<OptionSpec> optionTable(ImportOptions& o) {
         {"alpha-threshold", '\0', "N",
          "alpha below N (0..255) is transparent (index 0), the rest opaque; needed for pictures with partly "
          "transparent pixels",
-         [&o](std::string_view v) {
-             const auto n = parseNumber(v, 0, 255);
-             if (!n) return badValue("--alpha-threshold", v, "0..255");
-             o.alphaThreshold = *n;
-             return std::string();
-         }},
+         number(o.alphaThreshold, "--alpha-threshold", 0, 255)},
         {"pack-time", '\0', "SECONDS",
          "without -p: how long the search for a packing into 16 palette blocks may run, 0..600 (default 2; "
          "with --reduce, where a picture that does not pack is reduced instead, 0.25)",
-         [&o](std::string_view v) {
-             const auto n = parseNumber(v, 0, 600);
-             if (!n) return badValue("--pack-time", v, "0..600 seconds");
-             o.packSeconds = *n;
-             return std::string();
-         }},
+         number(o.packSeconds, "--pack-time", 0, 600)},
         {"reduce",
          '\0',
          {},
@@ -62,20 +52,10 @@ std::vector<OptionSpec> optionTable(ImportOptions& o) {
          "that fits already is kept exactly",
          flag(o.reduce)},
         {"reduce-blocks", '\0', "N", "with --reduce: at most N palette blocks, 1..16 (default 16)",
-         [&o](std::string_view v) {
-             const auto n = parseNumber(v, 1, data::kPaletteBlocks);
-             if (!n) return badValue("--reduce-blocks", v, "1..16");
-             o.reduceBlocks = *n;
-             return std::string();
-         }},
+         number(o.reduceBlocks, "--reduce-blocks", 1, data::kPaletteBlocks)},
         {"reduce-colours", '\0', "N",
          "with --reduce: at most N colours a block, 2..16, transparency included (default 16)",
-         [&o](std::string_view v) {
-             const auto n = parseNumber(v, 2, data::kColorsPerBlock);
-             if (!n) return badValue("--reduce-colours", v, "2..16");
-             o.reduceColours = *n;
-             return std::string();
-         }},
+         number(o.reduceColours, "--reduce-colours", 2, data::kColorsPerBlock)},
         {"dither", '\0', "none|ordered|diffusion",
          "with --reduce: no dithering (default), a fixed pattern, or error diffusion; each only picks "
          "among the colours of the cell's block",
@@ -86,12 +66,7 @@ std::vector<OptionSpec> optionTable(ImportOptions& o) {
         {"seed", '\0', "N",
          "with --reduce: another start for the search, 0..2147483647 (default 0); the same seed gives the "
          "same files",
-         [&o](std::string_view v) {
-             const auto n = parseNumber(v, 0, 2147483647);
-             if (!n) return badValue("--seed", v, "0..2147483647");
-             o.seed = *n;
-             return std::string();
-         }},
+         number(o.seed, "--seed", 0, 2147483647)},
         {"at", '\0', "X,Y", "the cell the picture's top-left cell goes to (default 0,0)",
          cell(o.atX, o.atY, "--at")},
         {"base", '\0', "PATTERN", "take the cells outside the picture from this pattern file (read only)",

@@ -15,18 +15,20 @@ using data::kCellsPerSide;
 
 // Partly transparent pixels are not made opaque or transparent behind the user's back.
 void refusePartlyTransparent(const Picture& picture, const Cells& cells) {
+    // One pass over the alpha bytes; the cells are looked at only for the message.
     std::size_t partly = 0;
+    for (std::size_t at = 3; at < picture.rgba.size(); at += 4)
+        partly += std::uint8_t(picture.rgba[at] - 1) < 254 ? 1 : 0;
+    if (partly == 0) return;
     std::string first;
-    for (int py = 0; py < cells.rows(); ++py) {
-        for (int px = 0; px < cells.columns(); ++px) {
+    for (int py = 0; py < cells.rows() && first.empty(); ++py) {
+        for (int px = 0; px < cells.columns() && first.empty(); ++px) {
             cells.forEachPixel(px, py, [&](int, std::size_t at) {
                 const std::uint8_t alpha = picture.rgba[at * 4 + 3];
-                if (alpha == 0 || alpha == 255) return;
-                if (partly++ == 0) first = cells.cellName(px, py);
+                if (first.empty() && alpha != 0 && alpha != 255) first = cells.cellName(px, py);
             });
         }
     }
-    if (partly == 0) return;
     throw cannotImport("picture " + cells.pictureName() + " has " + std::to_string(partly) +
                        " partly transparent pixel" + (partly == 1 ? "" : "s") +
                        " (alpha 1..254), the first in " + first +

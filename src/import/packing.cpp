@@ -19,26 +19,37 @@ int count(const Bits& bits) {
     return int(bits.count());
 }
 
+// A set as bits, and as the list of its colours for the loops that only ask which of them a block has.
+struct Members {
+    Bits bits;
+    std::vector<int> colors;
+};
+
 // Largest sets first, each into the block it grows least; a new block where none has room.
-std::vector<int> bestFitDecreasing(const std::vector<Bits>& sets, int colors, int& blocks) {
+std::vector<int> bestFitDecreasing(const std::vector<Members>& sets, int colors, int& blocks) {
     std::vector<int> order(sets.size());
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(),
-                     [&](int a, int b) { return count(sets[a]) > count(sets[b]); });
+                     [&](int a, int b) { return sets[a].colors.size() > sets[b].colors.size(); });
     std::vector<Bits> packed;
+    std::vector<int> packedSize;
     std::vector<int> blockOf(sets.size());
     for (int s : order) {
         int best = -1, bestGrowth = 0;
         for (std::size_t b = 0; b < packed.size(); ++b) {
-            const int merged = count(packed[b] | sets[s]);
-            const int growth = merged - count(packed[b]);
-            if (merged <= colors && (best < 0 || growth < bestGrowth)) best = int(b), bestGrowth = growth;
+            const int growth = int(std::count_if(sets[s].colors.begin(), sets[s].colors.end(),
+                                                 [&](int c) { return !packed[b].test(std::size_t(c)); }));
+            if (packedSize[b] + growth <= colors && (best < 0 || growth < bestGrowth))
+                best = int(b), bestGrowth = growth;
         }
         if (best < 0) {
             best = int(packed.size());
             packed.emplace_back();
+            packedSize.push_back(0);
+            bestGrowth = int(sets[s].colors.size());
         }
-        packed[best] |= sets[s];
+        packed[best] |= sets[s].bits;
+        packedSize[best] += bestGrowth;
         blockOf[s] = best;
     }
     blocks = int(packed.size());
@@ -83,15 +94,12 @@ class Search {
 
     enum class Result { Found, None, OutOfTime };
 
-    Result run() {
-        const Result result = place(0);
-        return result;
-    }
+    Result run() { return place(0); }
     const std::vector<int>& blockOf() const { return m_blockOf; }
     int blocksUsed() const { return m_used; }
 
   private:
-    // Bit b of m_fits[s]: set s fits in used block b as it is now.
+    // Places the sets not placed yet, `placed` of them being placed.
     Result place(int placed) {
         if (placed == int(m_sets.size())) return Result::Found;
         if ((m_nodes++ & 255) == 0 && Clock::now() >= m_deadline) return Result::OutOfTime;
@@ -182,7 +190,7 @@ class Search {
     const PackingLimits& m_limits;
     Clock::time_point m_deadline;
     std::vector<int> m_blockOf;
-    std::vector<std::uint32_t> m_fits;
+    std::vector<std::uint32_t> m_fits;  // bit b of m_fits[s]: set s fits in used block b as it is now
     std::vector<Bits> m_blocks;
     int m_used = 0;
     std::uint64_t m_nodes = 0;
@@ -197,33 +205,40 @@ Packing packColorSets(std::span<const ColorSet> sets, const PackingLimits& limit
         throw std::invalid_argument("packColorSets: blocks 1..32 and blocks * colors <= 256");
     Packing packing;
 
-    // Colours numbered densely, so that a set is a bit set.
-    std::vector<std::uint16_t> palette;
-    for (const ColorSet& set : sets) palette.insert(palette.end(), set.begin(), set.end());
-    std::sort(palette.begin(), palette.end());
-    palette.erase(std::unique(palette.begin(), palette.end()), palette.end());
-    if (palette.size() > std::size_t(limits.blocks) * std::size_t(limits.colors)) {
-        packing.outcome = Packing::Outcome::TooManyColors;
-        packing.colors = int(palette.size());
-        return packing;
-    }
-    std::vector<Bits> bits(sets.size());
+    // Colours numbered densely in the order they come, so that a set is a bit set.
+    constexpr std::uint16_t kUnseen = 0xFFFF;  // numbers past kMaxColors only count, so they may clip
+    std::vector<std::uint16_t> number(std::size_t(1) << 16, kUnseen);
+    int distinct = 0;
+    std::vector<Members> members(sets.size());
+    std::vector<std::uint64_t> signature(sets.size(),
+                                         0);  // bit c % 64 of each colour c: a quick "not inside"
     for (std::size_t s = 0; s < sets.size(); ++s) {
-        for (std::uint16_t c : sets[s])
-            bits[s].set(std::size_t(std::lower_bound(palette.begin(), palette.end(), c) - palette.begin()));
-        if (count(bits[s]) > limits.colors) throw std::invalid_argument("packColorSets: a set is too large");
+        for (std::uint16_t c : sets[s]) {
+            if (number[c] == kUnseen) number[c] = std::uint16_t(std::min(distinct++, kUnseen - 1));
+            if (number[c] >= kMaxColors) continue;  // too many colours: answered below
+            if (!members[s].bits.test(std::size_t(number[c]))) members[s].colors.push_back(number[c]);
+            members[s].bits.set(std::size_t(number[c]));
+            signature[s] |= std::uint64_t(1) << (number[c] % 64);
+        }
+        if (int(members[s].colors.size()) > limits.colors)
+            throw std::invalid_argument("packColorSets: a set is too large");
+    }
+    if (distinct > limits.blocks * limits.colors) {
+        packing.outcome = Packing::Outcome::TooManyColors;
+        packing.colors = distinct;
+        return packing;
     }
 
     // A set inside another goes wherever that one goes; the first of equal sets stands for the others.
     std::vector<int> bySize(sets.size());
     std::iota(bySize.begin(), bySize.end(), 0);
     std::stable_sort(bySize.begin(), bySize.end(),
-                     [&](int a, int b) { return count(bits[a]) > count(bits[b]); });
+                     [&](int a, int b) { return members[a].colors.size() > members[b].colors.size(); });
     std::vector<int> ownerOf(sets.size(), -1);
     std::vector<int> kept;  // original indices of the sets that no other holds
     for (int s : bySize) {
         for (int k : kept) {
-            if ((bits[s] & ~bits[k]).none()) {
+            if ((signature[s] & ~signature[k]) == 0 && (members[s].bits & ~members[k].bits).none()) {
                 ownerOf[s] = k;
                 break;
             }
@@ -231,8 +246,9 @@ Packing packColorSets(std::span<const ColorSet> sets, const PackingLimits& limit
         if (ownerOf[s] < 0) kept.push_back(s);
     }
     std::sort(kept.begin(), kept.end());
+    std::vector<Members> keptMembers;
     std::vector<Bits> keptBits;
-    for (int k : kept) keptBits.push_back(bits[k]);
+    for (int k : kept) keptMembers.push_back(members[k]), keptBits.push_back(members[k].bits);
 
     const auto finish = [&](const std::vector<int>& keptBlock, int blocks) {
         std::vector<int> blockOfOriginal(sets.size(), -1);
@@ -246,7 +262,7 @@ Packing packColorSets(std::span<const ColorSet> sets, const PackingLimits& limit
     };
 
     int greedyBlocks = 0;
-    const std::vector<int> greedy = bestFitDecreasing(keptBits, limits.colors, greedyBlocks);
+    const std::vector<int> greedy = bestFitDecreasing(keptMembers, limits.colors, greedyBlocks);
     if (greedyBlocks <= limits.blocks) return finish(greedy, greedyBlocks);
 
     std::vector<std::vector<char>> conflict(kept.size(), std::vector<char>(kept.size(), 0));

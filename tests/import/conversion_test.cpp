@@ -124,6 +124,23 @@ TEST(ImportBuild, TooManyColoursOrBlocksAreNamed) {
         failureOf(seventeen, {}),
         "picture p.png needs more than 16 palette blocks of 16 colours: no two of the 17 cells 0,0 1,0 2,0 "
         "3,0 4,0 5,0 6,0 7,0 8,0 0,1 1,1 2,1 3,1 4,1 5,1 6,1 7,1 fit one block together");
+    // Halves and middles of 16 blocks of 16 colours, which the greedy packing spreads over 24 blocks:
+    // without time for the search, the message says what is known and what is not.
+    const Picture trap = makePicture(256, 48, [](int x, int y) {
+        const int cell = y / 16 * 16 + x / 16;
+        static constexpr int kStart[] = {0, 16, 8, 24, 4, 20};
+        return gridColor(cell / 6 * 32 + kStart[cell % 6] + (x + y) % 8);
+    });
+    ImportSettings hurried;
+    hurried.packingTimeLimit = std::chrono::milliseconds(0);
+    EXPECT_EQ(failureOf(trap, hurried),
+              "picture p.png: the search for a packing into 16 palette blocks stopped at its limit of 0 s "
+              "without an answer, and the best packing found needs 24 palette blocks; --pack-time gives it "
+              "longer");
+    const ImportResult packed = importPicture(trap, ImportSettings{}, PatternBytes{}, "p.png");
+    EXPECT_EQ(packed.notes,
+              std::vector<std::string>{"the greedy packing needed more than 16 palette blocks; a "
+                                       "search found 16"});
 }
 
 TEST(ImportBuild, PicturesFromSixteenHiddenBlocksComeBackPixelForPixel) {
@@ -174,6 +191,18 @@ TEST(ImportBuild, PicturesFromSixteenHiddenBlocksComeBackPixelForPixel) {
 }
 
 TEST(ImportBuild, PartlyTransparentPixelsAreRefusedOrTakenByTheThreshold) {
+    // Beside transparent pixels, a cell of 16 opaque colours still imports, with a warning that index 0
+    // of its block is one of them.
+    const Picture full = makePicture(32, 16, [](int x, int y) {
+        return x < 16 ? (x == y ? Rgba{} : gridColor(100)) : gridColor((x + y) % 16);
+    });
+    const ImportResult warned = importPicture(full, ImportSettings{}, PatternBytes{}, "p.png");
+    ASSERT_EQ(warned.warnings.size(), 1u);
+    EXPECT_EQ(warned.warnings[0],
+              "picture p.png: palette block 1 needs all 16 indices for opaque colours, so nrbx-export "
+              "--transparent would also clear its colour #004000 at index 0");
+    EXPECT_EQ(wordAt(warned, 16, 0), wordOf(gridColor(0)));
+
     // Alpha rises along the rows of cell 1,0; cell 0,0 is opaque.
     const auto alpha = [](int x, int y) { return x < 16 ? 255 : (y * 16 + x % 16); };
     const Picture picture = makePicture(32, 16, [&](int x, int y) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <random>
+#include <set>
 
 namespace nrbx::importing {
 namespace {
@@ -124,6 +125,41 @@ TEST(Packing, NoPackingOnlyWithAProof) {
     const std::vector<ColorSet> cycle{{0, 5}, {5, 7}, {1, 4, 6, 7}, {3, 4, 5}, {5, 6}};
     EXPECT_EQ(packColorSets(cycle, PackingLimits{2, 4}).outcome, Packing::Outcome::Exhausted);
     expectValid(cycle, packColorSets(cycle, PackingLimits{3, 4}), PackingLimits{3, 4});
+
+    // Small random cases against trying every assignment: packed exactly when a packing exists.
+    std::mt19937 random(1451);
+    int none = 0;
+    for (int trial = 0; trial < 400; ++trial) {
+        const PackingLimits limits{2 + trial % 2, 4 + trial % 3};
+        std::vector<ColorSet> sets(std::size_t(3 + random() % 5));
+        for (ColorSet& set : sets) {
+            for (int c = 0; c < 9; ++c)
+                if (random() % 3 == 0 && int(set.size()) < limits.colors) set.push_back(std::uint16_t(c));
+        }
+        bool exists = false;
+        std::vector<int> blockOf(sets.size(), 0);
+        for (int code = 0; !exists; ++code) {
+            int rest = code;
+            for (int& b : blockOf) b = rest % limits.blocks, rest /= limits.blocks;
+            if (rest != 0) break;
+            std::vector<std::set<std::uint16_t>> blocks(std::size_t(limits.blocks));
+            for (std::size_t s = 0; s < sets.size(); ++s)
+                blocks[blockOf[s]].insert(sets[s].begin(), sets[s].end());
+            exists = std::all_of(blocks.begin(), blocks.end(),
+                                 [&](const auto& block) { return int(block.size()) <= limits.colors; });
+        }
+        const Packing packing = packColorSets(sets, limits);
+        SCOPED_TRACE("trial " + std::to_string(trial));
+        if (exists) {
+            expectValid(sets, packing, limits);
+        } else {
+            ++none;
+            EXPECT_NE(packing.outcome, Packing::Outcome::Packed);
+            EXPECT_NE(packing.outcome, Packing::Outcome::TimeLimit);
+        }
+    }
+    EXPECT_GT(none, 40);  // both answers well represented
+    EXPECT_LT(none, 360);
 }
 
 }  // namespace
