@@ -1,6 +1,6 @@
-// libFuzzer target: any bytes through the picture readers and every kind of conversion, through the
-// palette and block map readers, and read as colour sets through the block packing. A failure is an
-// expected answer; a crash or sanitizer report is not.
+// libFuzzer target: any bytes through the picture readers and every kind of conversion (the colour
+// reduction too), through the palette and block map readers, and read as colour sets through the block
+// packing. A failure is an expected answer; a crash or sanitizer report is not.
 
 #include <algorithm>
 #include <chrono>
@@ -14,6 +14,7 @@
 #include "import/conversion.h"
 #include "import/packing.h"
 #include "import/picture.h"
+#include "import/reduce.h"
 #include "platform/failure.h"
 
 using namespace nrbx;
@@ -94,5 +95,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     convert(picture, settings);
     settings.nearest = true;
     convert(picture, settings);
+    // The reduction, with limits and dithering taken from the input's last bytes so that they vary too.
+    importing::ReduceSettings reduce;
+    const std::uint8_t last = data[size - 1];
+    reduce.blocks = 1 + last % 16;
+    reduce.colours = 2 + (last / 16) % 15;
+    reduce.dither = importing::Dither(size % 3);
+    reduce.alphaThreshold = size > 1 ? data[size - 2] : 128;
+    importing::reduceColours(picture, reduce);
     return 0;
 }

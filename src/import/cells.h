@@ -82,5 +82,8 @@ void importIndices(const Picture& picture, const Cells& cells, const ImportSetti
 void importByPalette(const Cells& cells, const ImportSettings& settings, ImportResult& result);
 // No palette: the cells' colour sets packed into blocks.
 void importBuildingPalette(const Cells& cells, const ImportSettings& settings, ImportResult& result);
+// And the way that makes any picture fit: --reduce.
+void importReducing(const Picture& picture, const Cells& cells, const ImportSettings& settings,
+                    ImportResult& result);
 
 }  // namespace nrbx::importing

@@ -1,5 +1,5 @@
 // The conversion's steps in order: the picture's size and place checked, its transparency read, then
-// one of the three ways from colours to indices.
+// one of the ways from colours to indices.
 
 #include "import/conversion.h"
 
@@ -71,6 +71,10 @@ ImportResult importPicture(const Picture& picture, const ImportSettings& setting
         result.blockMap[n] = settings.blocks ? (*settings.blocks)[n] : std::uint8_t(settings.block);
     if (settings.spriteIndexed) {
         importIndices(picture, cells, settings, result);
+        return result;
+    }
+    if (settings.reduce && !settings.palette) {
+        importReducing(picture, cells, settings, result);
         return result;
     }
     if (!settings.alphaThreshold) refusePartlyTransparent(picture, cells);

@@ -13,6 +13,7 @@
 #include "data/pattern.h"
 #include "import/packing.h"
 #include "import/picture.h"
+#include "import/reduce.h"
 
 namespace nrbx::importing {
 
@@ -33,6 +34,9 @@ struct ImportSettings {
     std::optional<int> alphaThreshold;
     // How long the packing search may take when the palette is built.
     std::chrono::milliseconds packingTimeLimit = kPackingTimeLimit;
+    // Without `palette`: colours reduced until the picture fits, unless it fits as it is. Its alpha
+    // threshold is `alphaThreshold`, else kDefaultAlphaThreshold.
+    std::optional<ReduceSettings> reduce;
 };
 
 struct ImportResult {

@@ -278,6 +278,76 @@ class Pillow(Base):
                                 self.assertEqual(got[:3], source[:3], (x, y))
 
 
+class Reduce(Base):
+    """--reduce: any picture into blocks the pattern format holds; a picture that fits kept exactly."""
+
+    def test_reduced_picture_exports_within_its_blocks_the_same_every_time(self):
+        # Gradients with grain over 4 x 2 cells, a soft-edged hole of partial alpha in the middle.
+        image = Image.new("RGBA", (64, 32))
+        for y in range(32):
+            for x in range(64):
+                d = abs(x - 32) + abs(y - 16)
+                alpha = 0 if d < 6 else 255 if d > 12 else d * 19
+                grain = self.rng.randrange(20)
+                image.putpixel((x, y), (min(255, x * 4 + grain), y * 8, max(0, 255 - x * 3 - grain), alpha))
+        image.save(self.path("soft.png"))
+        partly = sum(1 for y in range(32) for x in range(64) if 0 < image.getpixel((x, y))[3] < 255)
+        outputs = {k: self.path("soft." + k) for k in ("pcg", "pal", "map", "png")}
+        result = self.ok(IMPORT, self.path("soft.png"), "--reduce", "-o", outputs["pcg"], "-P", outputs["pal"],
+                         "--block-map", outputs["map"], quiet=False)
+        self.assertEqual(result.stderr, "nrbx-import: warning: picture %s: %d partly transparent pixels (alpha "
+                         "1..254) taken as transparent below alpha 128 and as opaque from it\n"
+                         % (self.path("soft.png"), partly))
+        first = [self.read("soft." + k) for k in ("pcg", "pal", "map")]
+        self.assertTrue(all(w & 1 == 0 for w in words(first[1])))
+        self.ok(EXPORT, outputs["pcg"], "-p", outputs["pal"], "--block-map", outputs["map"], "-s", "0,0:3,1",
+                "--transparent", "-f", "png", "-o", outputs["png"])
+        with Image.open(outputs["png"]) as back:
+            back = back.convert("RGBA")
+            for cell in range(8):
+                box = (cell % 4 * 16, cell // 4 * 16, cell % 4 * 16 + 16, cell // 4 * 16 + 16)
+                self.assertLessEqual(len(set(back.crop(box).getdata())), 16, cell)
+            for y in range(32):
+                for x in range(64):
+                    clear = image.getpixel((x, y))[3] < 128
+                    self.assertEqual(back.getpixel((x, y))[3], 0 if clear else 255, (x, y))
+        # The same bytes again (quietly with -q); dithering keeps every cell's block and the palette.
+        self.ok(IMPORT, self.path("soft.png"), "--reduce", "-q", "-o", outputs["pcg"], "-P", outputs["pal"],
+                "--block-map", outputs["map"], "--force")
+        self.assertEqual([self.read("soft." + k) for k in ("pcg", "pal", "map")], first)
+        for dither in ("ordered", "diffusion"):
+            self.ok(IMPORT, self.path("soft.png"), "--reduce", "-q", "--dither", dither, "-o", outputs["pcg"], "-P",
+                    outputs["pal"], "--block-map", outputs["map"], "--force")
+            self.assertEqual([self.read("soft." + k) for k in ("pal", "map")], first[1:], dither)
+        # Fewer blocks of fewer colours, when asked.
+        self.ok(IMPORT, self.path("soft.png"), "--reduce", "-q", "--reduce-blocks", "2", "--reduce-colours", "4",
+                "-P", outputs["pal"], "--block-map", outputs["map"], "--force")
+        block_map, palette = self.read("soft.map"), words(self.read("soft.pal"))
+        self.assertLessEqual(set(block_map), {0, 1})
+        self.assertEqual(palette[4:16] + palette[20:], [0] * 248)
+
+    def test_picture_that_fits_is_imported_as_without_reduce(self):
+        # Cells whose colour sets only the packing search puts into 16 blocks (see Pillow above), and the
+        # demo as nrbx-export writes it.
+        sets = []
+        for p in range(8):
+            for start in (0, 16, 8, 24, 4, 20):
+                sets.append([grid_colour(p * 32 + start + i) for i in range(8)])
+        cells_picture(16, 3, lambda c: sets[c]).save(self.path("trap.png"))
+        samples = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "samples")
+        self.ok(EXPORT, os.path.join(samples, "demo.pcg"), "-p", os.path.join(samples, "demo.pal"), "-f", "png",
+                "-o", self.path("demo.png"))
+        for name, extra in (("trap", ["--pack-time", "10"]), ("demo", [])):
+            exact, reduced = ([self.path("%s-%s.%s" % (name, kind, k)) for k in ("pcg", "pal", "map")]
+                              for kind in ("exact", "reduced"))
+            self.ok(IMPORT, self.path(name + ".png"), *extra, "-o", exact[0], "-P", exact[1], "--block-map", exact[2])
+            result = self.ok(IMPORT, self.path(name + ".png"), "--reduce", "-v", *extra, "-o", reduced[0], "-P",
+                             reduced[1], "--block-map", reduced[2], quiet=False)
+            self.assertIn("fits the palette as it is; every colour is kept", result.stderr)
+            self.assertEqual([self.read(os.path.basename(p)) for p in reduced],
+                             [self.read(os.path.basename(p)) for p in exact], name)
+
+
 class Failures(Base):
     """Each refusal: message, exit status, nothing written."""
 
@@ -366,6 +436,9 @@ class Failures(Base):
     def test_usage_errors_and_existing_outputs(self):
         picture = self.save("p.png", Image.new("RGB", (16, 16)))
         self.refuse(2, "--nearest needs -p", picture, "--nearest")
+        self.refuse(2, "--reduce-blocks, --reduce-colours, --dither and --seed need --reduce", picture, "--dither",
+                    "ordered")
+        self.refuse(2, "--reduce builds the palette; it does not apply with -p", picture, "--reduce", "-p", picture)
         self.refuse(2, "--indexed sprite takes the palette from the picture", picture, "--indexed", "sprite", "-p", picture)
         self.refuse(2, "invalid value '16,0' for --at", picture, "--at", "16,0")
         self.refuse(2, "invalid value '256' for --alpha-threshold", picture, "--alpha-threshold", "256")
