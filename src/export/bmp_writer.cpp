@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "platform/file.h"
@@ -54,50 +55,63 @@ std::vector<std::uint8_t> bmpColorTable(const ExportImage& image) {
     return table;
 }
 
-// Rows bottom-up, each padded to a multiple of 4 bytes; 4-bit pixels packed left pixel high.
-std::vector<std::uint8_t> bmpPixelData(const ExportImage& image) {
-    const std::size_t stride = strideOf(image);
-    const auto w = static_cast<std::size_t>(image.width);
-    std::vector<std::uint8_t> data(stride * image.height, 0);
-    for (int y = 0; y < image.height; ++y) {
-        std::uint8_t* out = data.data() + (image.height - 1 - y) * stride;
-        const std::uint8_t* in = image.pixels.data() + y * w * (image.bpp == 24 ? 3 : 1);
-        if (image.bpp == 24) {
-            std::copy(in, in + w * 3, out);
-        } else if (image.bpp == 8) {
-            std::copy(in, in + w, out);
-        } else {
-            for (std::size_t x = 0; x < w; x += 2) {
-                const std::uint8_t right = x + 1 < w ? in[x + 1] & 0x0F : 0;
-                out[x / 2] = std::uint8_t((in[x] & 0x0F) << 4 | right);
+// The file as it is written: headers, colour table, then the rows bottom-up, each padded to a multiple
+// of 4 bytes. Rows of 24 and 8 bits are read where they lie in the image; 4-bit rows are packed (left
+// pixel high) into a buffer of their own, a sixth of a 24-bit picture.
+struct BmpFile {
+    std::array<std::uint8_t, 54> headers;
+    std::vector<std::uint8_t> table;
+    std::vector<std::uint8_t> packed;
+    std::vector<std::span<const std::uint8_t>> pieces;
+
+    explicit BmpFile(const ExportImage& image) : headers(bmpHeaders(image)), table(bmpColorTable(image)) {
+        static constexpr std::array<std::uint8_t, 3> kPadding{};
+        const std::size_t stride = strideOf(image);
+        const auto w = static_cast<std::size_t>(image.width);
+        const auto h = static_cast<std::size_t>(image.height);
+        pieces.reserve(2 * h + 3);
+        pieces.emplace_back(headers);
+        if (!table.empty()) pieces.emplace_back(table);
+        if (image.bpp == 4) {
+            packed.assign(stride * h, 0);
+            for (std::size_t y = 0; y < h; ++y) {
+                std::uint8_t* out = packed.data() + (h - 1 - y) * stride;
+                const std::uint8_t* in = image.pixels.data() + y * w;
+                for (std::size_t x = 0; x < w; x += 2) {
+                    const std::uint8_t right = x + 1 < w ? in[x + 1] & 0x0F : 0;
+                    out[x / 2] = std::uint8_t((in[x] & 0x0F) << 4 | right);
+                }
             }
+            pieces.emplace_back(packed);
+            return;
+        }
+        const std::size_t rowBytes = w * (image.bpp == 24 ? 3 : 1);
+        for (std::size_t y = h; y-- > 0;) {
+            pieces.emplace_back(image.pixels.data() + y * rowBytes, rowBytes);
+            if (stride > rowBytes) pieces.emplace_back(kPadding.data(), stride - rowBytes);
         }
     }
-    return data;
-}
+    BmpFile(const BmpFile&) = delete;
+    BmpFile& operator=(const BmpFile&) = delete;
+};
 
 }  // namespace
 
 std::vector<std::uint8_t> encodeBmp(const ExportImage& image) {
-    const auto headers = bmpHeaders(image);
-    const auto table = bmpColorTable(image);
-    const auto pixels = bmpPixelData(image);
-    std::vector<std::uint8_t> bytes(headers.begin(), headers.end());
-    bytes.insert(bytes.end(), table.begin(), table.end());
-    bytes.insert(bytes.end(), pixels.begin(), pixels.end());
+    const BmpFile file(image);
+    std::size_t size = 0;
+    for (const auto& piece : file.pieces) size += piece.size();
+    std::vector<std::uint8_t> bytes(size);
+    std::uint8_t* out = bytes.data();
+    for (const auto& piece : file.pieces) out = std::copy(piece.begin(), piece.end(), out);
     return bytes;
 }
 
 void WriteBmpFile(const ExportImage& image, const std::string& path) {
     // Everything is computed before the file exists, so a failure here cannot touch the disk.
-    const auto headers = bmpHeaders(image);
-    const auto table = bmpColorTable(image);
-    const auto pixels = bmpPixelData(image);
+    const BmpFile bmp(image);
     platform::AtomicOutputFile file(path);
-    file.write(headers.data(), 14);
-    file.write(headers.data() + 14, 40);
-    if (!table.empty()) file.write(table.data(), table.size());
-    file.write(pixels.data(), pixels.size());
+    file.write(bmp.pieces);
     file.commit();
 }
 
