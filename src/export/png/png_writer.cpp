@@ -9,6 +9,7 @@
 #include <memory>
 #include <new>
 
+#include "export/image_ops.h"
 #include "platform/failure.h"
 #include "platform/file.h"
 
@@ -88,11 +89,7 @@ void fillRows(const ExportImage& image, std::uint8_t* out) {
         if (image.bpp == 8) {
             std::memcpy(row, in, w);
         } else if (image.bpp == 4) {
-            // Left pixel in the high nibble; an odd last pixel leaves the low nibble zero.
-            for (std::size_t x = 0; x < w; x += 2) {
-                const std::uint8_t right = x + 1 < w ? in[x + 1] & 0x0F : 0;
-                row[x / 2] = std::uint8_t((in[x] & 0x0F) << 4 | right);
-            }
+            packNibbles(in, w, row);
         } else if (hasPixelAlpha(image)) {
             const std::uint8_t* alpha = image.alpha.data() + y * w;
             for (std::size_t x = 0; x < w; ++x) {
