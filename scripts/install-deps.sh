@@ -12,6 +12,7 @@ packages=(
   python3 python3-pil
   xvfb xauth x11-utils imagemagick xdotool openbox wmctrl libxcb1-dev
   desktop-file-utils appstream groff-base dpkg-dev shared-mime-info bash-completion
+  hyperfine
 )
 missing=()
 for p in "${packages[@]}"; do
