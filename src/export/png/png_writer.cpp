@@ -17,20 +17,22 @@ namespace nrbx::exporting {
 
 namespace {
 
-// libdeflate's level 6 is smaller than libpng's default (zlib level 6) on every kind of picture we
-// measured (sprite-like, random colours, indexed) and about 2.5 times as fast; level 5 is larger than
-// zlib on random colours, so 6 is the lowest level that never grows a file (docs/performance.md).
+// Level 6: the lowest at which libdeflate's files are no larger than libpng's at its default (zlib
+// level 6) for sprite pictures in their palette, random colours and indexed pictures alike (level 5 is
+// larger on the demo picture), at well over twice libpng's speed; level 7 costs 1.4 to 2.3 times as much
+// for 2 to 5 % less. Pictures in the start-up palette and RGBA ones come out 1 to 16 % larger than
+// libpng's (docs/performance.md).
 constexpr int kDeflateLevel = 6;
 
-// The largest picture we write, far beyond any export (4096 x 4096 at four bytes per pixel is 64 MiB of
-// rows): a bound on the buffers, and on every length a chunk header must hold.
-constexpr std::size_t kMaxSide = 1 << 14;
+// Sides beyond this are refused: twice the largest export (256 pixels at --scale 8), and a bound on the
+// buffers (4096 x 4096 at four bytes a pixel is 64 MiB of rows) and on every chunk length.
+constexpr std::size_t kMaxSide = 4096;
 
 struct CompressorFree {
     void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
 };
 
-// Kept for the life of the thread, so a batch allocates the compressor (about 1 MiB of tables at this
+// Kept for the life of the thread, so a batch allocates the compressor (656 KiB of tables at this
 // level) and faults in the row and file buffers once rather than for every picture. Only sizes grow;
 // what a call leaves behind is never read by the next one.
 struct Scratch {
