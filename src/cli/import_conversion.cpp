@@ -91,8 +91,12 @@ std::string blocksUsed(const importing::ImportResult& result, const importing::P
         for (int cx = o.atX; cx < o.atX + picture.width / data::kCellSize; ++cx)
             used[result.blockMap[cy * data::kCellsPerSide + cx]] = true;
     std::string text;
-    for (int b = 0; b < data::kPaletteBlocks; ++b)
-        if (used[b]) text += (text.empty() ? "" : " ") + std::to_string(b);
+    for (int b = 0; b < data::kPaletteBlocks; ++b) {
+        if (!used[b]) continue;
+        // Appended piece by piece: GCC 12 -O3 misreports -Wrestrict on "" + std::string.
+        if (!text.empty()) text += ' ';
+        text += std::to_string(b);
+    }
     return text;
 }
 

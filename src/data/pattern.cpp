@@ -1,7 +1,7 @@
 #include "data/pattern.h"
 
 #include <algorithm>
-#include <vector>
+#include <array>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -51,11 +51,11 @@ void copyCells(const CellGrid& source, int x0, int y0, int x1, int y1, int sx, i
 
 void ReadPatternFile(const std::string& path) {
     platform::InputFile file(path);
-    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(file.size(), kPatternBytes));
-    // Read into scratch so a failed read leaves the buffer exactly as it was.
-    std::vector<std::uint8_t> scratch(n);
-    file.readExact(scratch.data(), n);
-    std::copy(scratch.begin(), scratch.end(), g_pattern.buffer.begin());
+    // Read into scratch so a failed read leaves the buffer exactly as it was; a shorter file fills only
+    // its part, a longer one only the buffer.
+    std::array<std::uint8_t, kPatternBytes> scratch;
+    const std::size_t n = file.readUpTo(scratch.data(), scratch.size());
+    std::copy_n(scratch.begin(), n, g_pattern.buffer.begin());
 }
 
 void LoadPatternBytes(std::span<const std::uint8_t> bytes) {
