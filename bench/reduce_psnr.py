@@ -119,6 +119,22 @@ def read_ppm(path):
     return width, height, bytearray(parts[4][:width * height * 3])
 
 
+def uniform_draws(seed):
+    """A deterministic stream of numbers in [0, 1] (a linear congruential generator), for the pictures."""
+
+    def draw():
+        nonlocal seed
+        seed = (seed * 1103515245 + 12345) & 0x7FFFFFFF
+        return seed / 0x7FFFFFFF
+
+    return draw
+
+
+def hue_colour(hue):
+    """Red, green, blue in 0..1 of a fully saturated hue in 0..6."""
+    return [max(0.0, min(1.0, abs((hue + k) % 6 - 3) - 1)) for k in (0, 4, 2)]
+
+
 class Noise:
     """Deterministic value noise from a hash, smooth between lattice points."""
 
@@ -199,16 +215,11 @@ def photographic():
 def antialiased():
     """Overlapping discs, rings and thick lines in many hues, 4x4 supersampled, on a soft gradient."""
     shapes = []
-    seed = 12345
-
-    def rnd():
-        nonlocal seed
-        seed = (seed * 1103515245 + 12345) & 0x7FFFFFFF
-        return seed / 0x7FFFFFFF
+    rnd = uniform_draws(12345)
 
     for i in range(22):
         hue = rnd() * 6
-        c = [max(0.0, min(1.0, abs((hue + k) % 6 - 3) - 1)) for k in (0, 4, 2)]
+        c = hue_colour(hue)
         colour = tuple(40 + 215 * v for v in c)
         kind, cx, cy, radius, ex, ey = int(rnd() * 3), rnd() * SIDE, rnd() * SIDE, 8 + rnd() * 40, rnd() * SIDE, rnd() * SIDE
         if kind == 2:
@@ -248,17 +259,12 @@ def antialiased():
 def sprite_sheet():
     """A 16 x 16 sheet of shaded round sprites in varied hues with soft alpha edges."""
     rgba = bytearray(SIDE * SIDE * 4)
-    seed = 777
-
-    def rnd():
-        nonlocal seed
-        seed = (seed * 1103515245 + 12345) & 0x7FFFFFFF
-        return seed / 0x7FFFFFFF
+    rnd = uniform_draws(777)
 
     for cy in range(16):
         for cx in range(16):
             hue = (cx // 4 + 4 * (cy // 4)) * 6 / 16 + rnd() * 0.3
-            base = [max(0.0, min(1.0, abs((hue + k) % 6 - 3) - 1)) for k in (0, 4, 2)]
+            base = hue_colour(hue)
             radius = 5.5 + rnd() * 2
             ox, oy = 7.5 + (rnd() - 0.5) * 2, 7.5 + (rnd() - 0.5) * 2
             for y in range(16):
