@@ -47,8 +47,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://nrbx.example.org/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Beyond the libraries shlibdeps finds: a Japanese font for the window, Qt's own Japanese texts.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-noto-cjk, qt6-translations-l10n")
+# Beyond the libraries shlibdeps finds: a Japanese font for the window, Qt's own Japanese texts, and
+# Qt's Wayland platform, which GNOME's default session asks for.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-noto-cjk, qt6-translations-l10n, qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "viewer and converter for sprite-pattern files
  nrbx shows a sprite-pattern file of 256 sprites (16x16 pixels, 16 colours
  each) as one picture, coloured through a palette file of 16 palette blocks.
