@@ -12,7 +12,7 @@ packages=(
   python3 python3-pil
   xvfb xauth x11-utils imagemagick xdotool openbox wmctrl libxcb1-dev
   xfwm4 metacity dbus weston qt6-wayland
-  desktop-file-utils appstream groff-base dpkg-dev shared-mime-info bash-completion
+  desktop-file-utils appstream groff-base dpkg-dev shared-mime-info bash-completion lintian hyperfine
 )
 missing=()
 for p in "${packages[@]}"; do

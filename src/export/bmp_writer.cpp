@@ -82,9 +82,11 @@ std::vector<std::uint8_t> encodeBmp(const ExportImage& image) {
     const auto headers = bmpHeaders(image);
     const auto table = bmpColorTable(image);
     const auto pixels = bmpPixelData(image);
-    std::vector<std::uint8_t> bytes(headers.begin(), headers.end());
-    bytes.insert(bytes.end(), table.begin(), table.end());
-    bytes.insert(bytes.end(), pixels.begin(), pixels.end());
+    // Sized once and filled in order (growing it by inserts also makes GCC 12 at -O3 warn falsely).
+    std::vector<std::uint8_t> bytes(headers.size() + table.size() + pixels.size());
+    auto out = std::copy(headers.begin(), headers.end(), bytes.begin());
+    out = std::copy(table.begin(), table.end(), out);
+    std::copy(pixels.begin(), pixels.end(), out);
     return bytes;
 }
 

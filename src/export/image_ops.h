@@ -1,5 +1,6 @@
 #pragma once
-// Changes of an export image on its way to the file: transparency of colour index 0, enlargement.
+// Changes of an export image on its way to the file: transparency of colour index 0, enlargement,
+// fitting into a thumbnail's size.
 
 #include "canvas/images.h"
 #include "export/export_image.h"
@@ -13,5 +14,9 @@ void makeIndexZeroTransparent(ExportImage& image, const canvas::CellRect& cells,
 
 // Every pixel as a factor x factor square (nearest neighbour); factor 1 returns the image as it is.
 ExportImage scaledExport(const ExportImage& image, int factor);
+
+// The image at most maxSide pixels on its longer side, nearest neighbour, so pixels stay sharp: an
+// image that fits is enlarged by the largest whole factor that still fits, a larger one sampled down.
+ExportImage fittedExport(const ExportImage& image, int maxSide);
 
 }  // namespace nrbx::exporting
