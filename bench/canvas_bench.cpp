@@ -2,6 +2,7 @@
 
 #include "canvas/copy.h"
 #include "canvas/images.h"
+#include "canvas/load.h"
 #include "canvas/picture_mouse.h"
 #include "canvas/selection.h"
 #include "canvas/view.h"
@@ -54,9 +55,7 @@ void PatternLoad(benchmark::State& state) {
     loadDemo();
     const std::string path = demoPatternPath();
     timeEach(state, [&path] {
-        data::ReadPatternFile(path);
-        data::DecodePatterns();
-        canvas::RenderCells(0, 0, 15, 15);
+        canvas::loadPattern(path);
         canvas::RedrawView();
     });
 }

@@ -1,10 +1,8 @@
 #include "demo_state.h"
 
-#include "canvas/images.h"
+#include "canvas/load.h"
 #include "canvas/start_up.h"
 #include "canvas/view.h"
-#include "data/palette.h"
-#include "data/pattern.h"
 #include "platform/platform_state.h"
 
 namespace nrbx::bench {
@@ -20,12 +18,8 @@ void loadDemo() {
     platform::resetPlatformState();
     canvas::resetPictureToStartUp();
 
-    data::ReadPaletteFile(demoPalettePath());
-    data::UnpackPaletteWords();
-    data::BuildPaletteColors();
-    data::ReadPatternFile(demoPatternPath());
-    data::DecodePatterns();
-    canvas::RenderCells(0, 0, 15, 15);
+    canvas::loadPalette(demoPalettePath());
+    canvas::loadPattern(demoPatternPath());
     canvas::RedrawView();
 }
 

@@ -8,6 +8,7 @@
 #include "demo_state.h"
 #include "export/bmp_writer.h"
 #include "export/export_image.h"
+#include "export/saved_picture.h"
 #include "yardstick.h"
 
 namespace nrbx::bench {
@@ -32,8 +33,7 @@ void WriteBmpFile(benchmark::State& state) {
     }
     loadDemo();
     const int bpp = int(state.range(0));
-    exporting::ExportImage image = exporting::wholePictureExport();
-    exporting::SetExportDepth(image, bpp);
+    const exporting::ExportImage image = exporting::savedPicture(std::nullopt, bpp);
     const std::string path =
         (dir / ("nrbx-bench-" + std::to_string(::getpid()) + "-" + std::to_string(bpp) + ".bmp")).string();
     timeEach(state, [&] { exporting::WriteBmpFile(image, path); });

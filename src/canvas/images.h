@@ -13,6 +13,7 @@ namespace nrbx::canvas {
 using data::CellRect;
 using data::kCellSize;
 using data::kCellsPerSide;
+using data::kLastCell;
 using data::kPaletteBlocks;
 using data::kPictureSize;
 

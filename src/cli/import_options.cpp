@@ -1,6 +1,7 @@
 #include "cli/import_options.h"
 
 #include "cli/option_table.h"
+#include "data/palette.h"
 
 namespace nrbx::cli {
 
@@ -31,31 +32,13 @@ std::vector<OptionSpec> optionTable(ImportOptions& o) {
          "take the picture's colour indices as nrbx-export --indexed sprite writes them, and its colour "
          "table as "
          "the palette",
-         [&o](std::string_view v) {
-             if (v != "sprite") return badValue("--indexed", v, "sprite");
-             o.spriteIndexed = true;
-             return std::string();
-         }},
+         choice<bool>(o.spriteIndexed, "--indexed", {{"sprite", true}})},
         {"block", 'b', "N",
          "palette block 0..15 of a colour table of up to 16 colours, and of cells outside the picture "
          "(default 0)",
-         [&o](std::string_view v) {
-             const auto n = parseNumber(v, 0, 15);
-             if (!n) return badValue("--block", v, "0..15");
-             o.block = *n;
-             return std::string();
-         }},
+         number(o.block, "--block", 0, data::kPaletteBlocks - 1)},
         {"at", '\0', "X,Y", "the cell the picture's top-left cell goes to (default 0,0)",
-         [&o](std::string_view v) {
-             const auto comma = v.find(',');
-             const auto x = parseNumber(v.substr(0, comma), 0, 15);
-             const auto y =
-                 comma == std::string_view::npos ? std::nullopt : parseNumber(v.substr(comma + 1), 0, 15);
-             if (!x || !y) return badValue("--at", v, "X,Y, cells 0..15");
-             o.atX = *x;
-             o.atY = *y;
-             return std::string();
-         }},
+         cell(o.atX, o.atY, "--at")},
         {"base", '\0', "PATTERN", "take the cells outside the picture from this pattern file (read only)",
          fileName(o.base, "--base needs a file name")},
         {"force", '\0', {}, "replace outputs that exist already", flag(o.force)},
@@ -66,13 +49,6 @@ std::vector<OptionSpec> optionTable(ImportOptions& o) {
          flag(o.verbose)},
         quietOption(o.quiet),
     };
-}
-
-ImportCommandLine usageError(std::string message) {
-    ImportCommandLine line;
-    line.action = ImportCommandLine::Action::UsageError;
-    line.error = std::move(message);
-    return line;
 }
 
 std::string crossCheck(const ImportOptions& o, std::size_t pictures) {
@@ -89,25 +65,12 @@ std::string crossCheck(const ImportOptions& o, std::size_t pictures) {
 }  // namespace
 
 ImportCommandLine parseImportCommandLine(std::span<const std::string> args) {
-    ImportCommandLine line;
-    const std::vector<OptionSpec> table = optionTable(line.options);
-    ParsedArguments parsed = parseOptions(args, table);
-    switch (parsed.action) {
-        case ParsedArguments::Action::UsageError:
-            return usageError(std::move(parsed.error));
-        case ParsedArguments::Action::Help:
-            line.action = ImportCommandLine::Action::Help;
-            return line;
-        case ParsedArguments::Action::Version:
-            line.action = ImportCommandLine::Action::Version;
-            return line;
-        case ParsedArguments::Action::Run:
-            break;
-    }
-    if (std::string error = crossCheck(line.options, parsed.operands.size()); !error.empty())
-        return usageError(std::move(error));
-    line.options.picture = parsed.operands.front();
-    return line;
+    return readCommandLine<ImportCommandLine>(args, optionTable,
+                                              [](ImportOptions& o, const std::vector<std::string>& operands) {
+                                                  std::string error = crossCheck(o, operands.size());
+                                                  if (error.empty()) o.picture = operands.front();
+                                                  return error;
+                                              });
 }
 
 std::string importHelpText() {

@@ -23,6 +23,14 @@ InputData readInput(const std::string& name, std::size_t keep) {
     return in;
 }
 
+std::optional<std::string> sizeWarning(const std::string& name, const InputData& in, std::size_t expected,
+                                       std::string_view what) {
+    if (in.size == expected && !in.longer) return std::nullopt;
+    const std::string size = in.longer ? "more than " + std::to_string(expected) : std::to_string(in.size);
+    return std::string(what) + " '" + name + "' has " + size + " bytes, not " + std::to_string(expected) +
+           (in.longer || in.size > expected ? "; the rest is ignored" : "; the rest is taken as zeros");
+}
+
 void writeOutput(const std::string& name, std::span<const std::uint8_t> bytes) {
     if (isStandardStream(name)) {
         platform::writeStandardOutput(bytes.data(), bytes.size());

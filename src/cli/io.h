@@ -28,6 +28,11 @@ struct InputData {
 // stream-read failures (with the system's reason); an input that is not a regular file is refused.
 InputData readInput(const std::string& name, std::size_t keep);
 
+// "WHAT 'NAME' has N bytes, not EXPECTED; the rest is ignored" (or "is taken as zeros") for an input of
+// a fixed-size format that has another size, which still converts as the window loads it; else nothing.
+std::optional<std::string> sizeWarning(const std::string& name, const InputData& in, std::size_t expected,
+                                       std::string_view what);
+
 // Writes the bytes to standard output directly for "-", else to the file by atomic replace (an existing
 // file is replaced only once the new one is complete). Raises the core's failures.
 void writeOutput(const std::string& name, std::span<const std::uint8_t> bytes);

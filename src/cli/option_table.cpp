@@ -3,8 +3,10 @@
 #include <getopt.h>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstring>
+#include <tuple>
 
 namespace nrbx::cli {
 
@@ -254,6 +256,72 @@ ApplyValue fileName(std::optional<std::string>& target, std::string message) {
         target = std::string(v);
         return std::string();
     };
+}
+
+ApplyValue number(int& target, std::string_view option, int lo, int hi) {
+    return [&target, option, lo, hi](std::string_view v) {
+        const auto n = parseNumber(v, lo, hi);
+        if (!n) return badValue(option, v, std::to_string(lo) + ".." + std::to_string(hi));
+        target = *n;
+        return std::string();
+    };
+}
+
+std::optional<std::pair<int, int>> parseCell(std::string_view text) {
+    const auto comma = text.find(',');
+    if (comma == std::string_view::npos) return std::nullopt;
+    const auto x = parseNumber(text.substr(0, comma), 0, data::kLastCell);
+    const auto y = parseNumber(text.substr(comma + 1), 0, data::kLastCell);
+    if (!x || !y) return std::nullopt;
+    return std::pair{*x, *y};
+}
+
+ApplyValue cell(int& x, int& y, std::string_view option) {
+    return [&x, &y, option](std::string_view v) {
+        const auto c = parseCell(v);
+        if (!c) return badValue(option, v, "X,Y, cells 0..15");
+        std::tie(x, y) = *c;
+        return std::string();
+    };
+}
+
+std::optional<data::CellRect> parseCellRect(std::string_view text) {
+    const auto colon = text.find(':');
+    if (colon == std::string_view::npos) return std::nullopt;
+    const auto a = parseCell(text.substr(0, colon));
+    const auto b = parseCell(text.substr(colon + 1));
+    if (!a || !b) return std::nullopt;
+    return data::CellRect{std::min(a->first, b->first), std::min(a->second, b->second),
+                          std::max(a->first, b->first), std::max(a->second, b->second)};
+}
+
+ApplyValue cellRect(std::optional<data::CellRect>& target, std::string_view option) {
+    return [&target, option](std::string_view v) {
+        const auto r = parseCellRect(v);
+        if (!r) return badValue(option, v, "X0,Y0:X1,Y1, cells 0..15");
+        target = *r;
+        return std::string();
+    };
+}
+
+std::optional<std::size_t> wordIndex(std::string_view value, std::span<const std::string_view> words,
+                                     Case letters) {
+    const auto same = [letters](char a, char b) {
+        if (letters == Case::Exact) return a == b;
+        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+    };
+    for (std::size_t i = 0; i < words.size(); ++i)
+        if (std::equal(value.begin(), value.end(), words[i].begin(), words[i].end(), same)) return i;
+    return std::nullopt;
+}
+
+std::string wordList(std::span<const std::string_view> words) {
+    std::string text;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        if (i > 0) text += i + 1 == words.size() ? " or " : ", ";
+        text += words[i];
+    }
+    return text;
 }
 
 OptionSpec quietOption(bool& quiet) {

@@ -14,7 +14,10 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
+
+#include "data/cell_grid.h"
 
 namespace nrbx::cli {
 
@@ -43,6 +46,36 @@ struct ParsedArguments {
 // "-p needs a value", "--palette needs a value", "--verbose takes no value", or the apply's own.
 ParsedArguments parseOptions(std::span<const std::string> args, std::span<const OptionSpec> table);
 
+// A tool's command line (a struct with action, options and error, whose Action has Help, Version and
+// UsageError) read with the table that table(line.options) gives: a usage error, --help or --version
+// as parseOptions finds them, else finish(options, operands) takes the operands and checks the rules
+// between options, returning a usage error or "".
+template <typename Line, typename Table, typename Finish>
+Line readCommandLine(std::span<const std::string> args, Table table, Finish finish) {
+    Line line;
+    using Action = decltype(line.action);
+    ParsedArguments parsed = parseOptions(args, table(line.options));
+    std::string error = std::move(parsed.error);
+    switch (parsed.action) {
+        case ParsedArguments::Action::Help:
+            line.action = Action::Help;
+            return line;
+        case ParsedArguments::Action::Version:
+            line.action = Action::Version;
+            return line;
+        case ParsedArguments::Action::Run:
+            error = finish(line.options, std::move(parsed.operands));
+            break;
+        case ParsedArguments::Action::UsageError:
+            break;
+    }
+    if (!error.empty()) {
+        line.action = Action::UsageError;
+        line.error = std::move(error);
+    }
+    return line;
+}
+
 // The standard quiet flag: -q, --quiet.
 OptionSpec quietOption(bool& quiet);
 
@@ -55,6 +88,44 @@ std::string badValue(std::string_view option, std::string_view value, std::strin
 ApplyValue flag(bool& target);
 // Stores a file name; an empty one is the usage error message.
 ApplyValue fileName(std::optional<std::string>& target, std::string message);
+
+// Values of the usual kinds; a bad one is badValue(option, value, what is expected). The option name
+// and the words are string literals (they are kept, not copied).
+// A number within lo..hi ("lo..hi").
+ApplyValue number(int& target, std::string_view option, int lo, int hi);
+// "X,Y", cells 0..15 ("X,Y, cells 0..15").
+std::optional<std::pair<int, int>> parseCell(std::string_view text);
+ApplyValue cell(int& x, int& y, std::string_view option);
+// "X0,Y0:X1,Y1", two corner cells in any order, stored ordered ("X0,Y0:X1,Y1, cells 0..15").
+std::optional<data::CellRect> parseCellRect(std::string_view text);
+ApplyValue cellRect(std::optional<data::CellRect>& target, std::string_view option);
+
+// One of a few words, each standing for a value ("a, b or c"); Case::Any lets "PNG" stand for "png".
+enum class Case { Exact, Any };
+template <typename Value>
+struct Word {
+    std::string_view word;
+    Value value;
+};
+// The index of value among words, or nothing.
+std::optional<std::size_t> wordIndex(std::string_view value, std::span<const std::string_view> words,
+                                     Case letters);
+// "a", "a or b", "a, b or c".
+std::string wordList(std::span<const std::string_view> words);
+// choice<int>(o.depth, "--depth", {{"24", 24}, {"8", 8}, {"4", 4}})
+template <typename Value, typename Target>
+ApplyValue choice(Target& target, std::string_view option, std::vector<Word<Value>> words,
+                  Case letters = Case::Exact) {
+    std::vector<std::string_view> names;
+    for (const auto& w : words) names.push_back(w.word);
+    return
+        [&target, option, words = std::move(words), names = std::move(names), letters](std::string_view v) {
+            const auto i = wordIndex(v, names, letters);
+            if (!i) return badValue(option, v, wordList(names));
+            target = words[*i].value;
+            return std::string();
+        };
+}
 
 struct HelpLayout {
     std::string_view usage;     // "Usage: TOOL ..." line(s), as written

@@ -9,6 +9,7 @@ namespace nrbx::data {
 constexpr int kPictureSize = 256;
 constexpr int kCellSize = 16;
 constexpr int kCellsPerSide = 16;
+constexpr int kLastCell = kCellsPerSide - 1;  // the last cell's column or row number
 
 class CellGrid {
   public:

@@ -32,9 +32,8 @@ ExportImage wholePictureExport() {
 ExportImage selectionExport(int x0, int y0, int x1, int y1) {
     auto [xmin, xmax] = canvas::OrderPair(x0, x1);
     auto [ymin, ymax] = canvas::OrderPair(y0, y1);
-    constexpr int kLastCell = canvas::kCellsPerSide - 1;
-    xmin = canvas::ClampInt(xmin, 0, kLastCell), xmax = canvas::ClampInt(xmax, 0, kLastCell);
-    ymin = canvas::ClampInt(ymin, 0, kLastCell), ymax = canvas::ClampInt(ymax, 0, kLastCell);
+    xmin = canvas::ClampInt(xmin, 0, canvas::kLastCell), xmax = canvas::ClampInt(xmax, 0, canvas::kLastCell);
+    ymin = canvas::ClampInt(ymin, 0, canvas::kLastCell), ymax = canvas::ClampInt(ymax, 0, canvas::kLastCell);
     const auto& backing = canvas::imageState().backing;
     ExportImage image;
     image.width = (xmax - xmin + 1) * canvas::kCellSize;

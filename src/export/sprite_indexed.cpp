@@ -44,11 +44,10 @@ std::optional<std::pair<int, int>> firstMixedCell(const CellBlocks& blocks, cons
 
 ExportImage spriteIndexedExport(int x0, int y0, int x1, int y1, int bpp) {
     if (bpp != 8 && bpp != 4) throw cannotIndex("depth " + std::to_string(bpp) + " is not 8 or 4");
-    constexpr int kLastCell = canvas::kCellsPerSide - 1;
-    const auto [xmin, xmax] =
-        canvas::OrderPair(canvas::ClampInt(x0, 0, kLastCell), canvas::ClampInt(x1, 0, kLastCell));
-    const auto [ymin, ymax] =
-        canvas::OrderPair(canvas::ClampInt(y0, 0, kLastCell), canvas::ClampInt(y1, 0, kLastCell));
+    const auto [xmin, xmax] = canvas::OrderPair(canvas::ClampInt(x0, 0, canvas::kLastCell),
+                                                canvas::ClampInt(x1, 0, canvas::kLastCell));
+    const auto [ymin, ymax] = canvas::OrderPair(canvas::ClampInt(y0, 0, canvas::kLastCell),
+                                                canvas::ClampInt(y1, 0, canvas::kLastCell));
     const auto& cellBlock = canvas::imageState().cellBlock;
     const int firstBlock = cellBlock[ymin][xmin];
     for (int cy = ymin; cy <= ymax; ++cy) {

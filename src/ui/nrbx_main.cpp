@@ -22,16 +22,15 @@
 
 #include "canvas/copy.h"
 #include "canvas/images.h"
+#include "canvas/load.h"
 #include "canvas/palette_block.h"
 #include "canvas/picture_mouse.h"
 #include "canvas/selection.h"
 #include "canvas/start_up.h"
 #include "canvas/view.h"
 #include "data/palette.h"
-#include "data/pattern.h"
 #include "data/version.h"
-#include "export/bmp_writer.h"
-#include "export/export_image.h"
+#include "export/saved_picture.h"
 #include "platform/path.h"
 #include "platform/qt/bevel.h"
 #include "platform/qt/file_dialog.h"
@@ -51,7 +50,6 @@ Tnrbx_form* nrbx_form = nullptr;
 namespace {
 
 constexpr int kStatusBarHeight = 19;
-constexpr int kLastCell = data::kCellsPerSide - 1;
 // How long a new size must stand before the window takes it back (window-manager round trips).
 constexpr int kSizeSettleMs = 250;
 // A window manager that never gives the size back (a tiling one) is not asked for ever.
@@ -362,10 +360,7 @@ void Tnrbx_form::nx_pcgloadClick() {
 }
 
 void Tnrbx_form::loadPattern(const std::string& path) {
-    data::ReadPatternFile(path);
-    data::DecodePatterns();
-    setStatus(kConverting);
-    canvas::RenderCells(0, 0, kLastCell, kLastCell);
+    canvas::loadPattern(path, [this] { setStatus(kConverting); });
     setStatus(QString());
     setPatternLoaded(true);
     if (!shellState().paletteLoaded) setStatus(kNoPalette);
@@ -373,11 +368,7 @@ void Tnrbx_form::loadPattern(const std::string& path) {
 }
 
 void Tnrbx_form::loadPalette(const std::string& path) {
-    data::ReadPaletteFile(path);
-    setStatus(kConverting);
-    data::UnpackPaletteWords();
-    data::BuildPaletteColors();
-    canvas::RenderCells(0, 0, kLastCell, kLastCell);
+    canvas::loadPalette(path, [this] { setStatus(kConverting); });
     setStatus(QString());
     setPaletteLoaded(true);
     if (!shellState().patternLoaded) setStatus(kNoPattern);
@@ -470,9 +461,7 @@ void Tnrbx_form::nx_saveClick() {
     runGuarded([this] {
         const int bpp = runSaveDialog(QStringLiteral("画像の保存"));
         if (bpp == 0) return;
-        auto image = exporting::wholePictureExport();
-        exporting::SetExportDepth(image, bpp);
-        exporting::WriteBmpFile(image, SaveDialog1->localFileName());
+        exporting::saveBmp(std::nullopt, bpp, SaveDialog1->localFileName());
     });
 }
 
@@ -539,9 +528,7 @@ void Tnrbx_form::nx_selsaveClick() {
         const canvas::CellRect selection = canvas::orderedSelection();
         const int bpp = runSaveDialog(QStringLiteral("選択範囲をＢＭＰ形式で保存"));
         if (bpp == 0) return;
-        auto image = exporting::selectionExport(selection.x0, selection.y0, selection.x1, selection.y1);
-        exporting::SetExportDepth(image, bpp);
-        exporting::WriteBmpFile(image, SaveDialog1->localFileName());
+        exporting::saveBmp(selection, bpp, SaveDialog1->localFileName());
     });
 }
 

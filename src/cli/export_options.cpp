@@ -1,4 +1,4 @@
-#include "cli/options.h"
+#include "cli/export_options.h"
 
 #include <algorithm>
 #include <cctype>
@@ -13,42 +13,27 @@ namespace nrbx::cli {
 
 namespace {
 
-constexpr int kLastCell = data::kCellsPerSide - 1;
 constexpr int kMaxScale = 8;
 
-std::optional<std::pair<int, int>> parseCell(std::string_view text) {
-    const auto comma = text.find(',');
-    if (comma == std::string_view::npos) return std::nullopt;
-    const auto x = parseNumber(text.substr(0, comma), 0, kLastCell);
-    const auto y = parseNumber(text.substr(comma + 1), 0, kLastCell);
-    if (!x || !y) return std::nullopt;
-    return std::pair{*x, *y};
+// "X0,Y0:X1,Y1=N": the cells and the block they are rendered with again, one more for each --cells.
+ApplyValue cellsBlocks(std::vector<exporting::CellsBlock>& target) {
+    return [&target](std::string_view v) {
+        const auto equals = v.find('=');
+        const auto range = parseCellRect(v.substr(0, equals));
+        const auto block = equals == std::string_view::npos
+                               ? std::nullopt
+                               : parseNumber(v.substr(equals + 1), 0, data::kPaletteBlocks - 1);
+        if (!range || !block) return badValue("--cells", v, "X0,Y0:X1,Y1=N, cells 0..15, block 0..15");
+        target.push_back(exporting::CellsBlock{*range, *block});
+        return std::string();
+    };
 }
 
-// Two corner cells in any order, stored ordered.
-std::optional<canvas::CellRect> parseRange(std::string_view text) {
-    const auto colon = text.find(':');
-    if (colon == std::string_view::npos) return std::nullopt;
-    const auto a = parseCell(text.substr(0, colon));
-    const auto b = parseCell(text.substr(colon + 1));
-    if (!a || !b) return std::nullopt;
-    return canvas::CellRect{std::min(a->first, b->first), std::min(a->second, b->second),
-                            std::max(a->first, b->first), std::max(a->second, b->second)};
-}
-
-std::optional<exporting::CellsBlock> parseCellsBlock(std::string_view text) {
-    const auto equals = text.find('=');
-    if (equals == std::string_view::npos) return std::nullopt;
-    const auto range = parseRange(text.substr(0, equals));
-    const auto block = parseNumber(text.substr(equals + 1), 0, 15);
-    if (!range || !block) return std::nullopt;
-    return exporting::CellsBlock{*range, *block};
-}
-
-std::string lowered(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::tolower(c); });
-    return out;
+// The name's extension in lower case (".png"), as the format choices read it.
+std::string lowerExtension(const std::string& name) {
+    std::string ext = std::filesystem::path(name).extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext;
 }
 
 // The table with its values going into o; with a null o only the texts are used (the help).
@@ -57,60 +42,27 @@ std::vector<OptionSpec> optionTable(Options& o) {
         {"palette", 'p', "FILE", "palette file, '-' for standard input (default: the built-in palette)",
          fileName(o.palette, "--palette needs a file name")},
         {"block", 'b', "N", "palette block 0..15 for every cell (default 0)",
-         [&o](std::string_view v) {
-             const auto n = parseNumber(v, 0, 15);
-             if (!n) return badValue("--block", v, "0..15");
-             o.block = *n;
-             return std::string();
-         }},
+         number(o.block, "--block", 0, data::kPaletteBlocks - 1)},
         {"cells", '\0', "X0,Y0:X1,Y1=N",
-         "render those cells again with block N (repeatable, applied in order)",
-         [&o](std::string_view v) {
-             const auto c = parseCellsBlock(v);
-             if (!c) return badValue("--cells", v, "X0,Y0:X1,Y1=N, cells 0..15, block 0..15");
-             o.cells.push_back(*c);
-             return std::string();
-         }},
+         "render those cells again with block N (repeatable, applied in order)", cellsBlocks(o.cells)},
         {"select", 's', "X0,Y0:X1,Y1", "write only those cells (corners in any order)",
-         [&o](std::string_view v) {
-             const auto r = parseRange(v);
-             if (!r) return badValue("--select", v, "X0,Y0:X1,Y1, cells 0..15");
-             o.select = *r;
-             return std::string();
-         }},
+         cellRect(o.select, "--select")},
         {"depth", 'd', "24|8|4", "colour depth (default 24)",
-         [&o](std::string_view v) {
-             if (v != "24" && v != "8" && v != "4") return badValue("--depth", v, "24, 8 or 4");
-             o.depth = *parseNumber(v, 4, 24);
-             return std::string();
-         }},
+         choice<int>(o.depth, "--depth", {{"24", 24}, {"8", 8}, {"4", 4}})},
         {"indexed", '\0', "nearest|sprite",
          "8 and 4 bits: nearest colours of a fixed table (default), or the sprite palette itself as table "
          "with every colour index kept (4 bits: all written cells in one block)",
-         [&o](std::string_view v) {
-             if (v != "nearest" && v != "sprite") return badValue("--indexed", v, "nearest or sprite");
-             o.indexing = v == "sprite" ? Indexing::Sprite : Indexing::Nearest;
-             return std::string();
-         }},
+         choice<Indexing>(o.indexing, "--indexed",
+                          {{"nearest", Indexing::Nearest}, {"sprite", Indexing::Sprite}})},
         {"format", 'f', "bmp|png", "file format (default: from the output name, else bmp)",
-         [&o](std::string_view v) {
-             const std::string f = lowered(v);
-             if (f != "bmp" && f != "png") return badValue("--format", v, "bmp or png");
-             o.format = f == "png" ? Format::Png : Format::Bmp;
-             return std::string();
-         }},
+         choice<Format>(o.format, "--format", {{"bmp", Format::Bmp}, {"png", Format::Png}}, Case::Any)},
         {"transparent",
          '\0',
          {},
          "PNG: colour index 0 transparent (24 bits: RGBA; sprite-indexed: each block's index 0)",
          flag(o.transparent)},
         {"scale", '\0', "N", "every pixel as N x N pixels, 1..8 (default 1)",
-         [&o](std::string_view v) {
-             const auto n = parseNumber(v, 1, kMaxScale);
-             if (!n) return badValue("--scale", v, "1..8");
-             o.scale = *n;
-             return std::string();
-         }},
+         number(o.scale, "--scale", 1, kMaxScale)},
         {"split",
          '\0',
          {},
@@ -126,18 +78,11 @@ std::vector<OptionSpec> optionTable(Options& o) {
         {"palette-format", '\0', "bin|gpl|jasc",
          "format of --palette-out: the 512-byte palette file, GIMP palette or JASC-PAL (default: gpl for a "
          ".gpl name, else bin)",
-         [&o](std::string_view v) {
-             const std::string f = lowered(v);
-             if (f == "bin")
-                 o.paletteFormat = data::PaletteFormat::Binary;
-             else if (f == "gpl")
-                 o.paletteFormat = data::PaletteFormat::Gimp;
-             else if (f == "jasc")
-                 o.paletteFormat = data::PaletteFormat::Jasc;
-             else
-                 return badValue("--palette-format", v, "bin, gpl or jasc");
-             return std::string();
-         }},
+         choice<data::PaletteFormat>(o.paletteFormat, "--palette-format",
+                                     {{"bin", data::PaletteFormat::Binary},
+                                      {"gpl", data::PaletteFormat::Gimp},
+                                      {"jasc", data::PaletteFormat::Jasc}},
+                                     Case::Any)},
         {"force", '\0', {}, "let --palette-out replace an existing file", flag(o.force)},
         {"output", 'o', "FILE", "output file (one PATTERN only); '-' for standard output",
          fileName(o.output, "--output needs a file name")},
@@ -148,23 +93,8 @@ std::vector<OptionSpec> optionTable(Options& o) {
     };
 }
 
-CommandLine usageError(std::string message) {
-    CommandLine line;
-    line.action = Action::UsageError;
-    line.error = std::move(message);
-    return line;
-}
-
 std::string cellText(int cx, int cy) {
     return std::to_string(cx) + "," + std::to_string(cy);
-}
-
-// The format the output will have: --format, else the output name's extension, else BMP.
-Format plannedFormat(const Options& o) {
-    if (o.format) return *o.format;
-    if (o.output && lowered(std::filesystem::path(*o.output).extension().string()) == ".png")
-        return Format::Png;
-    return Format::Bmp;
 }
 
 // Rules between options, checked once all are read.
@@ -177,12 +107,12 @@ std::string crossCheck(const Options& o) {
     if (o.indexing == Indexing::Sprite && o.depth == 24) return "--indexed sprite needs --depth 8 or 4";
     if (o.output && !o.format && *o.output != "-") {
         // Without -f the name says the format; a name that says another one would mislead.
-        const std::string ext = lowered(std::filesystem::path(*o.output).extension().string());
+        const std::string ext = lowerExtension(*o.output);
         if (ext != ".bmp" && ext != ".png")
             return "output name '" + *o.output +
                    "' does not end in a supported extension (.bmp, .png); rename it or give --format";
     }
-    if (o.transparent && plannedFormat(o) == Format::Bmp)
+    if (o.transparent && formatFor(o, o.output.value_or("")) == Format::Bmp)
         return "--transparent needs PNG output (BMP has no transparency); give --format png";
     if (o.transparent && o.depth != 24 && o.indexing == Indexing::Nearest)
         return "--transparent at 8 or 4 bits needs --indexed sprite";
@@ -226,37 +156,26 @@ const char* toString(Indexing indexing) {
     return "?";
 }
 
+Format formatFor(const Options& options, const std::string& outputName) {
+    if (options.format) return *options.format;
+    return lowerExtension(outputName) == ".png" ? Format::Png : Format::Bmp;
+}
+
 data::PaletteFormat paletteFormatFor(const Options& options) {
     if (options.paletteFormat) return *options.paletteFormat;
-    if (options.paletteOut &&
-        lowered(std::filesystem::path(*options.paletteOut).extension().string()) == ".gpl")
-        return data::PaletteFormat::Gimp;
+    if (options.paletteOut && lowerExtension(*options.paletteOut) == ".gpl") return data::PaletteFormat::Gimp;
     return data::PaletteFormat::Binary;
 }
 
 canvas::CellRect writtenCells(const Options& options) {
-    return options.select.value_or(canvas::CellRect{0, 0, kLastCell, kLastCell});
+    return options.select.value_or(canvas::CellRect{0, 0, data::kLastCell, data::kLastCell});
 }
 
 CommandLine parseCommandLine(std::span<const std::string> args) {
-    CommandLine line;
-    const std::vector<OptionSpec> table = optionTable(line.options);
-    ParsedArguments parsed = parseOptions(args, table);
-    switch (parsed.action) {
-        case ParsedArguments::Action::UsageError:
-            return usageError(std::move(parsed.error));
-        case ParsedArguments::Action::Help:
-            line.action = Action::Help;
-            return line;
-        case ParsedArguments::Action::Version:
-            line.action = Action::Version;
-            return line;
-        case ParsedArguments::Action::Run:
-            break;
-    }
-    line.options.patterns = std::move(parsed.operands);
-    if (std::string error = crossCheck(line.options); !error.empty()) return usageError(std::move(error));
-    return line;
+    return readCommandLine<CommandLine>(args, optionTable, [](Options& o, std::vector<std::string> operands) {
+        o.patterns = std::move(operands);
+        return crossCheck(o);
+    });
 }
 
 std::string helpText() {

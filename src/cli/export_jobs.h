@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/options.h"
+#include "cli/export_options.h"
 
 namespace nrbx::cli {
 
@@ -34,9 +34,6 @@ struct Plan {
 // "NAME-XX-YY.EXT" per written cell. Refuses a missing output folder, misuse of the standard streams,
 // two outputs that are one file, and an output that is one of the inputs or the palette file.
 Plan planJobs(const Options& options);
-
-// --format, else the extension of the output name (.png, any case), else BMP.
-Format formatFor(const Options& options, const std::string& outputName);
 
 // "dir/name.ext" for cell (cx, cy): "dir/name-XX-YY.ext".
 std::string splitName(const std::string& output, int cx, int cy);

@@ -1,6 +1,5 @@
-#include "cli/jobs.h"
+#include "cli/export_jobs.h"
 
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
 
@@ -13,17 +12,10 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string extensionOf(const Format format) {
-    return format == Format::Png ? ".png" : ".bmp";
+    return std::string(".") + toString(format);
 }
 
 }  // namespace
-
-Format formatFor(const Options& options, const std::string& outputName) {
-    if (options.format) return *options.format;
-    std::string ext = fs::path(outputName).extension().string();
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext == ".png" ? Format::Png : Format::Bmp;
-}
 
 std::string splitName(const std::string& output, int cx, int cy) {
     const fs::path path(output);

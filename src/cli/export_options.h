@@ -56,6 +56,10 @@ CommandLine parseCommandLine(std::span<const std::string> args);
 std::string helpText();
 std::string versionText();
 
+// The one choice of a picture's format: --format, else the extension of the output name (.png, any
+// case), else BMP.
+Format formatFor(const Options& options, const std::string& outputName);
+
 // --palette-format, else GIMP for a name ending in .gpl (any case), else the binary file.
 data::PaletteFormat paletteFormatFor(const Options& options);
 

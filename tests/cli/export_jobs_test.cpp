@@ -1,4 +1,4 @@
-#include "cli/jobs.h"
+#include "cli/export_jobs.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "cli/options.h"
+#include "cli/export_options.h"
 
 #include <gtest/gtest.h>
 

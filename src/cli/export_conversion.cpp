@@ -1,0 +1,147 @@
+#include "cli/export_conversion.h"
+
+#include "canvas/images.h"
+#include "canvas/load.h"
+#include "canvas/palette_block.h"
+#include "canvas/selection.h"
+#include "canvas/start_up.h"
+#include "cli/io.h"
+#include "cli/palette_input.h"
+#include "cli/progress.h"
+#include "data/palette.h"
+#include "data/palette_formats.h"
+#include "data/pattern.h"
+#include "export/bmp_writer.h"
+#include "export/export_image.h"
+#include "export/image_ops.h"
+#include "export/png/png_writer.h"
+#include "export/saved_picture.h"
+#include "export/sprite_indexed.h"
+#include "platform/failure.h"
+
+namespace nrbx::cli {
+
+namespace {
+
+exporting::ExportImage pictureToWrite(const Options& options, const canvas::CellRect& r, bool whole) {
+    // Nearest colours: the picture exactly as the window's save commands take it.
+    exporting::ExportImage image =
+        options.indexing == Indexing::Sprite
+            ? exporting::spriteIndexedExport(r.x0, r.y0, r.x1, r.y1, options.depth)
+            : exporting::savedPicture(whole ? std::nullopt : std::optional(r), options.depth);
+    if (options.transparent)
+        exporting::makeIndexZeroTransparent(image, r, options.indexing == Indexing::Sprite);
+    return exporting::scaledExport(image, options.scale);
+}
+
+void write(const exporting::ExportImage& image, Format format, const std::string& output) {
+    if (isStandardStream(output)) {
+        const auto bytes = format == Format::Png ? exporting::encodePng(image) : exporting::encodeBmp(image);
+        writeOutput(output, bytes);
+    } else if (format == Format::Png) {
+        exporting::WritePngFile(image, output);
+    } else {
+        exporting::WriteBmpFile(image, output);
+    }
+}
+
+}  // namespace
+
+void convertFile(const Options& options, const Job& job, const std::vector<std::uint8_t>& pattern,
+                 const std::optional<std::vector<std::uint8_t>>& palette,
+                 const std::optional<data::BlockMap>& blockMap) {
+    // The state the window starts with, so inputs of a batch cannot leak into each other (a short
+    // pattern file would otherwise keep the tail of the one before).
+    canvas::resetPictureToStartUp();
+    // The block set before the loads: they render every cell with the current block, as in the window.
+    canvas::setPaletteBlock(options.block);
+    canvas::loadPattern(pattern);
+    if (palette) canvas::loadPalette(*palette);
+    if (blockMap) {
+        for (int n = 0; n < data::kCellsPerSide * data::kCellsPerSide; ++n) {
+            const int cx = n % data::kCellsPerSide, cy = n / data::kCellsPerSide;
+            canvas::setPaletteBlock((*blockMap)[n]);
+            canvas::RenderCells(cx, cy, cx, cy);
+        }
+        canvas::setPaletteBlock(options.block);
+    }
+    for (const auto& c : options.cells) {
+        canvas::setSelection(c.cells);
+        canvas::changePaletteBlock(c.block);
+    }
+    if (job.cells.empty()) {
+        write(pictureToWrite(options, writtenCells(options), !options.select), job.format, job.output);
+        return;
+    }
+    // Every cell is encoded and written in turn; a failure stops the rest of this input.
+    for (const auto& cell : job.cells) {
+        const canvas::CellRect r{cell.cx, cell.cy, cell.cx, cell.cy};
+        write(pictureToWrite(options, r, false), job.format, cell.output);
+    }
+}
+
+namespace {
+
+// The palette as read, or the built-in one as the palette file would hold it.
+data::PaletteFile paletteTable(const std::optional<PaletteInput>& given) {
+    if (given) return given->file;
+    canvas::resetPictureToStartUp();
+    data::PaletteFile palette;
+    for (int k = 0; k < data::kPaletteEntries; ++k) {
+        palette.setWord(k, data::wordFromColor(data::paletteState().table[k]));
+    }
+    return palette;
+}
+
+}  // namespace
+
+int runExport(const Tool& tool, const Options& options) {
+    const Plan plan = planJobs(options);
+    if (!plan.error.empty()) return tool.usageError(plan.error);
+    Progress progress(tool.err(), tool.name(), plan.jobs.size(), tool.progressWanted(), options.verbose);
+    auto warn = [&](const std::string& text) {
+        if (!tool.quiet()) progress.line(tool.name() + ": warning: " + text);
+    };
+    std::optional<PaletteInput> palette;
+    std::optional<data::BlockMap> blockMap;
+    // Read once, so a missing one is reported once rather than for every input.
+    try {
+        if (options.palette) palette = readPalette(*options.palette, warn);
+        if (options.blockMap) {
+            blockMap = data::parseBlockMap(readInput(*options.blockMap, data::kBlockMapBytes + 1).bytes,
+                                           *options.blockMap);
+        }
+    } catch (const platform::Failure& failure) {
+        progress.failed(failureText(failure));
+        return kExitFailed;
+    }
+    const auto paletteBytes = palette ? std::optional(palette->loadBytes) : std::nullopt;
+    bool anyFailed = false;
+    if (options.paletteOut) {
+        try {
+            const std::string text = data::formatPalette(paletteTable(palette), paletteFormatFor(options));
+            writeOutput(*options.paletteOut,
+                        {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+        } catch (const platform::Failure& failure) {
+            progress.failed(failureText(failure));
+            anyFailed = true;
+        }
+    }
+    for (std::size_t i = 0; i < plan.jobs.size(); ++i) {
+        const Job& job = plan.jobs[i];
+        progress.starting(i, job.input, job.cells.empty() ? job.output : job.cells.front().output);
+        try {
+            const InputData in = readInput(job.input, data::kPatternBytes);
+            if (const auto text = sizeWarning(job.input, in, data::kPatternBytes, "pattern file"))
+                warn(*text);
+            convertFile(options, job, in.bytes, paletteBytes, blockMap);
+        } catch (const platform::Failure& failure) {
+            progress.failed(failureText(failure));
+            anyFailed = true;
+        }
+    }
+    progress.finish();
+    return anyFailed ? kExitFailed : kExitOk;
+}
+
+}  // namespace nrbx::cli
