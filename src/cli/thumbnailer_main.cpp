@@ -5,17 +5,19 @@
 #include <exception>
 #include <fcntl.h>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
-#include "canvas/images.h"
+#include "canvas/load.h"
 #include "canvas/start_up.h"
 #include "cli/io.h"
 #include "cli/option_table.h"
 #include "cli/tool.h"
 #include "data/pattern.h"
 #include "export/export_image.h"
+#include "export/saved_picture.h"
 #include "export/image_ops.h"
 #include "export/png/png_writer.h"
 #include "platform/failure.h"
@@ -27,7 +29,6 @@ using namespace nrbx;
 
 constexpr int kDefaultSize = 256;
 constexpr int kMaxSize = 4096;
-constexpr int kLastCell = data::kCellsPerSide - 1;
 
 // The thumbnail service owns the output: it made the file, holds it open and reads the thumbnail back
 // through that handle. So it is written in place; the atomic replace that keeps a user's file whole
@@ -48,10 +49,9 @@ void writeInPlace(const std::string& path, const std::vector<std::uint8_t>& byte
 void makeThumbnail(const std::string& input, const std::string& output, int size) {
     const cli::InputData in = cli::readInput(input, data::kPatternBytes);
     canvas::resetPictureToStartUp();
-    data::LoadPatternBytes(in.bytes);
-    data::DecodePatterns();
-    canvas::RenderCells(0, 0, kLastCell, kLastCell);
-    writeInPlace(output, exporting::encodePng(exporting::fittedExport(exporting::wholePictureExport(), size)));
+    canvas::loadPattern(in.bytes);
+    const exporting::ExportImage picture = exporting::savedPicture(std::nullopt, 24);
+    writeInPlace(output, exporting::encodePng(exporting::fittedExport(picture, size)));
 }
 
 }  // namespace

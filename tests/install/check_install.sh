@@ -45,8 +45,9 @@ for tool in nrbx nrbx-export nrbx-import nrbx-thumbnailer; do
 done
 # One release history: the changelog's newest entry is the program's version and the metainfo's newest
 # release, of the same day.
-version=$(dpkg-parsechangelog -l <(zcat "$root/share/doc/nrbx/changelog.gz") -SVersion)
-day=$(date -u -d "$(dpkg-parsechangelog -l <(zcat "$root/share/doc/nrbx/changelog.gz") -SDate)" +%F)
+zcat "$root/share/doc/nrbx/changelog.gz" >"$work/changelog"
+version=$(dpkg-parsechangelog -l "$work/changelog" -SVersion)
+day=$(date -u -d "$(dpkg-parsechangelog -l "$work/changelog" -SDate)" +%F)
 [ "$("$root/bin/nrbx-export" --version)" = "nrbx-export $version" ] || fail "the changelog's version $version is not the program's"
 grep -q "<release version=\"$version\" date=\"$day\">" "$root/share/metainfo/$id.metainfo.xml" ||
   fail "the metainfo's releases lack $version of $day"
