@@ -25,6 +25,11 @@ weston --backend=headless-backend.so --use-pixman --debug --socket="$WAYLAND_DIS
 weston_pid=$!
 for _ in $(seq 100); do [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] && break; sleep 0.1; done
 [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] || { echo "FAIL: weston did not start"; cat "$work/weston.log"; exit 1; }
+# A client that connects while weston's desktop shell is still starting may never be shown (seen on a
+# loaded machine); the shell is up once its helper client runs, and has settled a moment later.
+for _ in $(seq 100); do pgrep -P "$weston_pid" -f weston-desktop-shell >/dev/null && break; sleep 0.1; done
+pgrep -P "$weston_pid" -f weston-desktop-shell >/dev/null || { echo "FAIL: weston's shell did not start"; cat "$work/weston.log"; exit 1; }
+sleep 1
 
 NRBX_EXIT_WHEN_SHOWN=1 timeout 60 "$nrbx" 2>"$work/nrbx.err"
 status=$?
