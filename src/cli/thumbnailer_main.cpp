@@ -1,13 +1,13 @@
 // nrbx-thumbnailer: a pattern file's picture as a PNG thumbnail, for the thumbnail services of file
 // managers (share/thumbnailers/nrbx.thumbnailer).
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <cerrno>
 #include <exception>
-#include <fcntl.h>
 #include <iostream>
 #include <optional>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "canvas/load.h"
@@ -17,9 +17,9 @@
 #include "cli/tool.h"
 #include "data/pattern.h"
 #include "export/export_image.h"
-#include "export/saved_picture.h"
 #include "export/image_ops.h"
 #include "export/png/png_writer.h"
+#include "export/saved_picture.h"
 #include "platform/failure.h"
 #include "platform/file.h"
 
