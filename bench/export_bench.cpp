@@ -1,4 +1,5 @@
-// Export of the whole demo picture: the depth conversion and the BMP file, written to memory-backed /dev/shm.
+// Export of the whole demo picture: the depth conversion and the BMP and PNG files, written to
+// memory-backed /dev/shm.
 
 #include <unistd.h>
 
@@ -8,7 +9,9 @@
 #include "demo_state.h"
 #include "export/bmp_writer.h"
 #include "export/export_image.h"
+#include "export/png/png_writer.h"
 #include "export/saved_picture.h"
+#include "export/sprite_indexed.h"
 #include "yardstick.h"
 
 namespace nrbx::bench {
@@ -40,6 +43,24 @@ void WriteBmpFile(benchmark::State& state) {
     std::filesystem::remove(path);
 }
 BENCHMARK(WriteBmpFile)->Arg(24)->Arg(8)->Arg(4)->UseManualTime();
+
+// 24: RGB; 8: sprite-indexed (the palette table as colour table), as nrbx-export --indexed sprite writes.
+void WritePngFile(benchmark::State& state) {
+    const std::filesystem::path dir = "/dev/shm";
+    if (!std::filesystem::is_directory(dir)) {
+        state.SkipWithError("/dev/shm is missing");
+        return;
+    }
+    loadDemo();
+    const int bpp = int(state.range(0));
+    const exporting::ExportImage image =
+        bpp == 24 ? exporting::wholePictureExport() : exporting::spriteIndexedExport(0, 0, 15, 15, bpp);
+    const std::string path =
+        (dir / ("nrbx-bench-" + std::to_string(::getpid()) + "-" + std::to_string(bpp) + ".png")).string();
+    timeEach(state, [&] { exporting::WritePngFile(image, path); });
+    std::filesystem::remove(path);
+}
+BENCHMARK(WritePngFile)->Arg(24)->Arg(8)->UseManualTime();
 
 }  // namespace
 }  // namespace nrbx::bench

@@ -17,6 +17,10 @@ fi
 deb=$(bash scripts/build-deb.sh "$build" "$@")
 echo "== $(basename "$deb")"
 dpkg-deb --field "$deb" Package Version Architecture Section Depends Recommends
+# shlibdeps derives Depends from what the programs link: libdeflate writes PNG files, libpng reads them.
+for lib in libdeflate0 libpng16-16; do
+  dpkg-deb --field "$deb" Depends | grep -q "$lib" || { echo "check-deb: Depends lacks $lib" >&2; exit 1; }
+done
 
 echo "== lintian --pedantic"
 # Info and pedantic tags are shown and left to judgement; errors and warnings are not accepted.

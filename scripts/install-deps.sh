@@ -7,12 +7,13 @@ packages=(
   clang-14 libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
-  libpng-dev
+  libpng-dev libdeflate-dev
   fonts-ipafont-gothic
   python3 python3-pil
   xvfb xauth x11-utils imagemagick xdotool openbox wmctrl libxcb1-dev
   xfwm4 metacity dbus weston qt6-wayland
-  desktop-file-utils appstream groff-base dpkg-dev shared-mime-info bash-completion lintian hyperfine
+  desktop-file-utils appstream groff-base dpkg-dev shared-mime-info bash-completion lintian
+  hyperfine
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -23,15 +23,19 @@ namespace nrbx::cli {
 
 namespace {
 
-exporting::ExportImage pictureToWrite(const Options& options, const canvas::CellRect& r, bool whole) {
+// The picture to write. One image is kept from file to file, so a batch reuses its buffers.
+const exporting::ExportImage& pictureToWrite(const Options& options, const canvas::CellRect& r, bool whole) {
+    static exporting::ExportImage image;
     // Nearest colours: the picture exactly as the window's save commands take it.
-    exporting::ExportImage image =
-        options.indexing == Indexing::Sprite
-            ? exporting::spriteIndexedExport(r.x0, r.y0, r.x1, r.y1, options.depth)
-            : exporting::savedPicture(whole ? std::nullopt : std::optional(r), options.depth);
+    if (options.indexing == Indexing::Sprite) {
+        image = exporting::spriteIndexedExport(r.x0, r.y0, r.x1, r.y1, options.depth);
+    } else {
+        exporting::savedPicture(whole ? std::nullopt : std::optional(r), options.depth, image);
+    }
     if (options.transparent)
         exporting::makeIndexZeroTransparent(image, r, options.indexing == Indexing::Sprite);
-    return exporting::scaledExport(image, options.scale);
+    if (options.scale > 1) image = exporting::scaledExport(image, options.scale);
+    return image;
 }
 
 void write(const exporting::ExportImage& image, Format format, const std::string& output) {

@@ -1,6 +1,7 @@
 #include "cli/import_conversion.h"
 
 #include <array>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -17,11 +18,6 @@
 namespace nrbx::cli {
 
 namespace {
-
-struct Output {
-    std::string name;
-    std::vector<std::uint8_t> bytes;
-};
 
 std::vector<std::string> outputNames(const ImportOptions& o) {
     std::vector<std::string> names;
@@ -60,6 +56,16 @@ importing::ImportSettings settingsFor(const Tool& tool, const ImportOptions& o) 
     settings.spriteIndexed = o.spriteIndexed;
     settings.block = o.block;
     settings.nearest = o.nearest;
+    settings.alphaThreshold = o.alphaThreshold;
+    if (o.packSeconds) settings.packingTimeLimit = std::chrono::seconds(*o.packSeconds);
+    if (o.reduce) {
+        importing::ReduceSettings& reduce = settings.reduce.emplace();
+        reduce.blocks = o.reduceBlocks.value_or(reduce.blocks);
+        reduce.colours = o.reduceColours.value_or(reduce.colours);
+        reduce.dither = o.dither.value_or(reduce.dither);
+        reduce.seed = std::uint32_t(o.seed.value_or(0));
+        if (o.packSeconds) reduce.fitTimeLimit = std::chrono::seconds(*o.packSeconds);
+    }
     if (o.palette)
         settings.palette =
             readPalette(*o.palette, [&tool](const std::string& text) { tool.warning(text); }).file;
@@ -85,8 +91,12 @@ std::string blocksUsed(const importing::ImportResult& result, const importing::P
         for (int cx = o.atX; cx < o.atX + picture.width / data::kCellSize; ++cx)
             used[result.blockMap[cy * data::kCellsPerSide + cx]] = true;
     std::string text;
-    for (int b = 0; b < data::kPaletteBlocks; ++b)
-        if (used[b]) text += (text.empty() ? "" : " ") + std::to_string(b);
+    for (int b = 0; b < data::kPaletteBlocks; ++b) {
+        if (!used[b]) continue;
+        // Appended piece by piece: GCC 12 -O3 misreports -Wrestrict on "" + std::string.
+        if (!text.empty()) text += ' ';
+        text += std::to_string(b);
+    }
     return text;
 }
 
@@ -94,7 +104,6 @@ std::string blocksUsed(const importing::ImportResult& result, const importing::P
 
 int runImport(const Tool& tool, const ImportOptions& o) {
     if (std::string error = checkFiles(o); !error.empty()) return tool.usageError(error);
-    std::vector<Output> outputs;
     try {
         const InputData in = readInput(o.picture, importing::kMaxPictureFileBytes);
         if (in.longer || in.size > in.bytes.size()) throw importing::pictureTooLarge(o.picture);
@@ -102,6 +111,7 @@ int runImport(const Tool& tool, const ImportOptions& o) {
         const importing::ImportSettings settings = settingsFor(tool, o);
         const importing::ImportResult result =
             importing::importPicture(picture, settings, basePattern(tool, o), o.picture);
+        for (const auto& warning : result.warnings) tool.warning(warning);
         if (o.verbose) {
             for (const auto& note : result.notes) tool.message(note);
             tool.message(o.picture + ": " + std::to_string(picture.width) + " x " +
@@ -111,13 +121,12 @@ int runImport(const Tool& tool, const ImportOptions& o) {
                          std::to_string(o.atY + picture.height / data::kCellSize - 1) + ", palette blocks " +
                          blocksUsed(result, picture, o));
         }
-        // Every output is made in memory first, so a failure writes nothing at all.
-        if (o.output) outputs.push_back({*o.output, {result.pattern.begin(), result.pattern.end()}});
-        if (o.paletteOut)
-            outputs.push_back({*o.paletteOut, {result.palette.bytes.begin(), result.palette.bytes.end()}});
-        if (o.blockMapOut)
-            outputs.push_back({*o.blockMapOut, {result.blockMap.begin(), result.blockMap.end()}});
-        for (const auto& output : outputs) writeOutput(output.name, output.bytes);
+        // All outputs or none: each complete in its temporary file before the first is renamed.
+        StagedOutputs outputs;
+        if (o.output) outputs.add(*o.output, result.pattern);
+        if (o.paletteOut) outputs.add(*o.paletteOut, result.palette.bytes);
+        if (o.blockMapOut) outputs.add(*o.blockMapOut, result.blockMap);
+        outputs.commit();
     } catch (const platform::Failure& failure) {
         return tool.failed(failure);
     }

@@ -6,8 +6,8 @@
 
 namespace nrbx::cli {
 
-// Checks the names, reads the picture (and -p, --blocks, --base), converts it, and writes every output
-// only once all of them are made. Returns the exit status.
+// Checks the names, reads the picture (and -p, --blocks, --base), converts it, and writes the outputs
+// all or none (cli/io.h, StagedOutputs). Returns the exit status.
 int runImport(const Tool& tool, const ImportOptions& options);
 
 }  // namespace nrbx::cli

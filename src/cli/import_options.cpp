@@ -37,6 +37,36 @@ std::vector<OptionSpec> optionTable(ImportOptions& o) {
          "palette block 0..15 of a colour table of up to 16 colours, and of cells outside the picture "
          "(default 0)",
          number(o.block, "--block", 0, data::kPaletteBlocks - 1)},
+        {"alpha-threshold", '\0', "N",
+         "alpha below N (0..255) is transparent (index 0), the rest opaque; needed for pictures with partly "
+         "transparent pixels",
+         number(o.alphaThreshold, "--alpha-threshold", 0, 255)},
+        {"pack-time", '\0', "SECONDS",
+         "without -p: how long the search for a packing into 16 palette blocks may run, 0..600 (default 2; "
+         "with --reduce, where a picture that does not pack is reduced instead, 0.25)",
+         number(o.packSeconds, "--pack-time", 0, 600)},
+        {"reduce",
+         '\0',
+         {},
+         "without -p: reduce the colours until the picture fits (at most 16 blocks of 16); a picture "
+         "that fits already is kept exactly",
+         flag(o.reduce)},
+        {"reduce-blocks", '\0', "N", "with --reduce: at most N palette blocks, 1..16 (default 16)",
+         number(o.reduceBlocks, "--reduce-blocks", 1, data::kPaletteBlocks)},
+        {"reduce-colours", '\0', "N",
+         "with --reduce: at most N colours a block, 2..16, transparency included (default 16)",
+         number(o.reduceColours, "--reduce-colours", 2, data::kColorsPerBlock)},
+        {"dither", '\0', "none|ordered|diffusion",
+         "with --reduce: no dithering (default), a fixed pattern, or error diffusion; each only picks "
+         "among the colours of the cell's block",
+         choice<importing::Dither>(o.dither, "--dither",
+                                   {{"none", importing::Dither::None},
+                                    {"ordered", importing::Dither::Ordered},
+                                    {"diffusion", importing::Dither::Diffusion}})},
+        {"seed", '\0', "N",
+         "with --reduce: another start for the search, 0..2147483647 (default 0); the same seed gives the "
+         "same files",
+         number(o.seed, "--seed", 0, 2147483647)},
         {"at", '\0', "X,Y", "the cell the picture's top-left cell goes to (default 0,0)",
          cell(o.atX, o.atY, "--at")},
         {"base", '\0', "PATTERN", "take the cells outside the picture from this pattern file (read only)",
@@ -59,6 +89,14 @@ std::string crossCheck(const ImportOptions& o, std::size_t pictures) {
         return "--indexed sprite takes the palette from the picture; -p, --blocks and --nearest do not apply";
     if (!o.palette && o.blocks) return "--blocks needs -p (a built palette has blocks of its own)";
     if (!o.palette && o.nearest) return "--nearest needs -p";
+    if (o.spriteIndexed && o.alphaThreshold)
+        return "--indexed sprite takes the picture's indices as they are; --alpha-threshold does not apply";
+    if (o.packSeconds && (o.palette || o.spriteIndexed))
+        return "--pack-time applies to a built palette only, not with -p or --indexed sprite";
+    if (o.reduce && (o.palette || o.spriteIndexed))
+        return "--reduce builds the palette; it does not apply with -p or --indexed sprite";
+    if (!o.reduce && (o.reduceBlocks || o.reduceColours || o.dither || o.seed))
+        return "--reduce-blocks, --reduce-colours, --dither and --seed need --reduce";
     return {};
 }
 
@@ -81,14 +119,19 @@ std::string importHelpText() {
             "Converts a PNG or BMP picture (sides multiples of 16, at most 256) back into a sprite-pattern "
             "file, a palette file and a block map, exactly: exporting them again gives the same picture.\n\n"
             "Without -p the palette is built from the picture: each cell's colours (at most 16, taken to "
-            "five "
-            "bits a component) are packed into at most 16 blocks. Blocks are numbered in the order of their "
-            "first cell; inside a block, index 0 is fully transparent pixels if any of its cells has them "
-            "(black), then the colours follow in ascending order of their palette word (green, red, blue).",
+            "five bits a component) are packed into at most 16 blocks, by a search that finds a packing "
+            "whenever one exists (see --pack-time). Blocks are numbered in the order of their first cell; "
+            "inside a block, index 0 is transparent pixels if the picture has them (black), then the colours "
+            "follow in ascending order of their palette word (green, red, blue).\n\n"
+            "Alpha 0 is transparent; a picture with partly transparent pixels needs --alpha-threshold.\n\n"
+            "With --reduce any picture fits: its colours are reduced to at most 16 blocks of 16 colours of "
+            "the palette's grid, the error measured in OKLab, and alpha below 128 is transparent unless "
+            "--alpha-threshold says otherwise. A picture that fits as it is keeps every colour.",
             "PICTURE may be '-' for standard input. Cells are numbered 0..15 from the top left. An existing "
             "output is replaced only with --force, and an input is never an output.\n\n"
             "Exit status: 0 when every file was written, 1 when the picture cannot be converted or a file "
-            "not read or written, 2 for a usage error; then nothing is written.",
+            "not read or written, 2 for a usage error; then no output is created or replaced (all outputs "
+            "are complete before the first is renamed into place).",
         },
         optionTable(unused));
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "import/reduce.h"
+
 namespace nrbx::cli {
 
 struct ImportOptions {
@@ -19,6 +21,13 @@ struct ImportOptions {
     bool spriteIndexed = false;
     bool nearest = false;
     int block = 0;
+    std::optional<int> alphaThreshold;  // --alpha-threshold: alpha below it is transparent
+    std::optional<int> packSeconds;     // --pack-time: the packing search's limit
+    bool reduce = false;                // --reduce: colours reduced until the picture fits
+    std::optional<int> reduceBlocks;    // --reduce-blocks
+    std::optional<int> reduceColours;   // --reduce-colours
+    std::optional<importing::Dither> dither;
+    std::optional<int> seed;
     int atX = 0;
     int atY = 0;
     bool force = false;

@@ -41,6 +41,22 @@ void writeOutput(const std::string& name, std::span<const std::uint8_t> bytes) {
     file.commit();
 }
 
+void StagedOutputs::add(const std::string& name, std::span<const std::uint8_t> bytes) {
+    if (isStandardStream(name)) {
+        m_standardOutput.emplace(bytes.begin(), bytes.end());
+        return;
+    }
+    auto file = std::make_unique<platform::AtomicOutputFile>(name);
+    file->write(bytes.data(), bytes.size());
+    file->complete();
+    m_files.push_back(std::move(file));
+}
+
+void StagedOutputs::commit() {
+    for (const auto& file : m_files) file->commit();
+    if (m_standardOutput) platform::writeStandardOutput(m_standardOutput->data(), m_standardOutput->size());
+}
+
 std::string checkStandardStreams(std::span<const std::string> inputs, std::span<const std::string> outputs) {
     int reads = 0;
     for (const auto& name : inputs) reads += isStandardStream(name) ? 1 : 0;

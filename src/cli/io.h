@@ -5,12 +5,14 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/file.h"
 #include "platform/file_identity.h"
 
 namespace nrbx::cli {
@@ -36,6 +38,21 @@ std::optional<std::string> sizeWarning(const std::string& name, const InputData&
 // Writes the bytes to standard output directly for "-", else to the file by atomic replace (an existing
 // file is replaced only once the new one is complete). Raises the core's failures.
 void writeOutput(const std::string& name, std::span<const std::uint8_t> bytes);
+
+// A run's outputs, all or none: each is written in full to its temporary file by add(), and only
+// commit() moves them over their targets, one right after the other. Dropped before commit(), or when
+// an add() fails, no output is created or replaced. Standard output ("-") is written by commit().
+// A failure between two renames (a folder that cannot be synced, a crash, a power loss) leaves the
+// outputs renamed before it new and the others as they were.
+class StagedOutputs {
+  public:
+    void add(const std::string& name, std::span<const std::uint8_t> bytes);
+    void commit();
+
+  private:
+    std::vector<std::unique_ptr<platform::AtomicOutputFile>> m_files;
+    std::optional<std::vector<std::uint8_t>> m_standardOutput;
+};
 
 // Usage checks of the standard streams, given every input and output name of the run: standard input
 // read at most once and not from a terminal, standard output written at most once and not to a

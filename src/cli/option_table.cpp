@@ -267,6 +267,15 @@ ApplyValue number(int& target, std::string_view option, int lo, int hi) {
     };
 }
 
+ApplyValue number(std::optional<int>& target, std::string_view option, int lo, int hi) {
+    return [&target, option, lo, hi](std::string_view v) {
+        int n = 0;
+        std::string error = number(n, option, lo, hi)(v);
+        if (error.empty()) target = n;
+        return error;
+    };
+}
+
 std::optional<std::pair<int, int>> parseCell(std::string_view text) {
     const auto comma = text.find(',');
     if (comma == std::string_view::npos) return std::nullopt;

@@ -93,6 +93,8 @@ ApplyValue fileName(std::optional<std::string>& target, std::string message);
 // and the words are string literals (they are kept, not copied).
 // A number within lo..hi ("lo..hi").
 ApplyValue number(int& target, std::string_view option, int lo, int hi);
+// The same for an option whose absence means something of its own.
+ApplyValue number(std::optional<int>& target, std::string_view option, int lo, int hi);
 // "X,Y", cells 0..15 ("X,Y, cells 0..15").
 std::optional<std::pair<int, int>> parseCell(std::string_view text);
 ApplyValue cell(int& x, int& y, std::string_view option);

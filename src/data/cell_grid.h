@@ -10,6 +10,8 @@ constexpr int kPictureSize = 256;
 constexpr int kCellSize = 16;
 constexpr int kCellsPerSide = 16;
 constexpr int kLastCell = kCellsPerSide - 1;  // the last cell's column or row number
+constexpr int kCellPixels = kCellSize * kCellSize;
+constexpr int kCellCount = kCellsPerSide * kCellsPerSide;  // one sprite each
 
 class CellGrid {
   public:

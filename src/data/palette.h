@@ -11,6 +11,7 @@ namespace nrbx::data {
 constexpr std::size_t kPaletteBytes = 512;
 constexpr int kPaletteEntries = 256;
 constexpr int kPaletteBlocks = 16;
+constexpr int kColorsPerBlock = 16;  // entry = block * kColorsPerBlock + colour index
 
 struct Rgb {
     std::uint8_t red = 0;

@@ -1,7 +1,7 @@
 #include "data/pattern.h"
 
 #include <algorithm>
-#include <vector>
+#include <array>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -51,11 +51,11 @@ void copyCells(const CellGrid& source, int x0, int y0, int x1, int y1, int sx, i
 
 void ReadPatternFile(const std::string& path) {
     platform::InputFile file(path);
-    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(file.size(), kPatternBytes));
-    // Read into scratch so a failed read leaves the buffer exactly as it was.
-    std::vector<std::uint8_t> scratch(n);
-    file.readExact(scratch.data(), n);
-    std::copy(scratch.begin(), scratch.end(), g_pattern.buffer.begin());
+    // Read into scratch so a failed read leaves the buffer exactly as it was; a shorter file fills only
+    // its part, a longer one only the buffer.
+    std::array<std::uint8_t, kPatternBytes> scratch;
+    const std::size_t n = file.readUpTo(scratch.data(), scratch.size());
+    std::copy_n(scratch.begin(), n, g_pattern.buffer.begin());
 }
 
 void LoadPatternBytes(std::span<const std::uint8_t> bytes) {
@@ -104,13 +104,13 @@ void decodeAll() {
     auto& grid = g_pattern.grid;
     for (int sr = 0; sr < kCellsPerSide; ++sr) {
         for (int sc = 0; sc < kCellsPerSide; ++sc) {
-            const std::uint8_t* sprite = buf.data() + sr * 2048 + sc * 128;
+            const std::uint8_t* sprite = buf.data() + (sr * kCellsPerSide + sc) * kSpriteBytes;
             for (int r = 0; r < kCellSize; r += 4) {
                 std::uint8_t* const out[4] = {grid.row(sr * kCellSize + r) + sc * kCellSize,
                                               grid.row(sr * kCellSize + r + 1) + sc * kCellSize,
                                               grid.row(sr * kCellSize + r + 2) + sc * kCellSize,
                                               grid.row(sr * kCellSize + r + 3) + sc * kCellSize};
-                decodeFourRows(sprite + r * 4, sprite + 64 + r * 4, out);
+                decodeFourRows(sprite + r * 4, sprite + kSpriteBytes / 2 + r * 4, out);
             }
         }
     }
@@ -123,6 +123,18 @@ void DecodePatterns() {
     if (platform::vectorKernelsEnabled()) return decodeAll<decodeFourRowsSse2>();
 #endif
     decodeAll<decodeFourRowsPlain>();
+}
+
+void encodeSprite(std::span<const std::uint8_t, kCellPixels> indices,
+                  std::span<std::uint8_t, kSpriteBytes> sprite) {
+    constexpr int kHalf = kCellSize / 2;
+    for (int r = 0; r < kCellSize; ++r) {
+        for (int b = 0; b < kHalf / 2; ++b) {
+            const std::uint8_t* left = indices.data() + r * kCellSize + 2 * b;
+            sprite[r * 4 + b] = std::uint8_t(left[0] << 4 | left[1]);
+            sprite[kSpriteBytes / 2 + r * 4 + b] = std::uint8_t(left[kHalf] << 4 | left[kHalf + 1]);
+        }
+    }
 }
 
 }  // namespace nrbx::data

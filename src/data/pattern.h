@@ -10,7 +10,8 @@
 
 namespace nrbx::data {
 
-constexpr std::size_t kPatternBytes = 32768;
+constexpr std::size_t kSpriteBytes = 128;
+constexpr std::size_t kPatternBytes = kSpriteBytes * kCellCount;
 
 struct PatternState {
     std::array<std::uint8_t, kPatternBytes> buffer{};  // raw file bytes; loads overwrite only what they read
@@ -31,5 +32,8 @@ void ReadPatternFile(const std::string& path);
 void LoadPatternBytes(std::span<const std::uint8_t> bytes);
 // Rebuilds every grid entry from the whole pattern buffer.
 void DecodePatterns();
+// The inverse of decoding for one sprite: its 128 bytes from its 16 x 16 colour indices 0..15, row by row.
+void encodeSprite(std::span<const std::uint8_t, kCellPixels> indices,
+                  std::span<std::uint8_t, kSpriteBytes> sprite);
 
 }  // namespace nrbx::data

@@ -21,12 +21,19 @@ data::Rgb ExportImage::color(int x, int y) const {
 }
 
 ExportImage wholePictureExport() {
-    const auto& backing = canvas::imageState().backing;
     ExportImage image;
+    wholePictureExport(image);
+    return image;
+}
+
+void wholePictureExport(ExportImage& image) {
+    const auto& backing = canvas::imageState().backing;
     image.width = canvas::Image24::kWidth;
     image.height = canvas::Image24::kHeight;
+    image.bpp = 24;
     image.pixels.assign(backing.bytes.begin(), backing.bytes.end());
-    return image;
+    image.colorTable.clear();
+    image.alpha.clear();
 }
 
 ExportImage selectionExport(int x0, int y0, int x1, int y1) {
@@ -167,17 +174,20 @@ void toIndexed(ExportImage& image, std::span<const data::Rgb> table, int bpp) {
     NearestColorMap nearest(table);
     PixelPairCache cache(nearest);
     const std::size_t count = static_cast<std::size_t>(image.width) * image.height;
-    std::vector<std::uint8_t> indices(count);
+    // In place: index i is stored at byte i, after the pixels from byte 3i on have been read (each step
+    // reads its group before it stores), so nothing unread is overwritten. The buffer keeps its
+    // capacity, and a batch that reuses the image allocates nothing here.
+    std::uint8_t* pixels = image.pixels.data();
 #if defined(__x86_64__)
     if (kHasAvx2 && platform::vectorKernelsEnabled()) {
-        matchAvx2(cache, image.pixels.data(), count, indices.data());
+        matchAvx2(cache, pixels, count, pixels);
     } else {
-        matchScalar(cache, image.pixels.data(), count, indices.data());
+        matchScalar(cache, pixels, count, pixels);
     }
 #else
-    matchScalar(cache, image.pixels.data(), count, indices.data());
+    matchScalar(cache, pixels, count, pixels);
 #endif
-    image.pixels = std::move(indices);
+    image.pixels.resize(count);
     image.colorTable.assign(table.begin(), table.end());
     image.bpp = bpp;
 }

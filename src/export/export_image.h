@@ -25,6 +25,9 @@ struct ExportImage {
 
 // A copy of the whole backing image.
 ExportImage wholePictureExport();
+// The same into an existing image, reusing its buffers (a batch then copies every picture into pages
+// it already has).
+void wholePictureExport(ExportImage& image);
 // The backing image's pixels under the given cells, corners in any order.
 ExportImage selectionExport(int x0, int y0, int x1, int y1);
 

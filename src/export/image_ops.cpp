@@ -56,6 +56,14 @@ void makeIndexZeroTransparent(ExportImage& image, const canvas::CellRect& cells,
     }
 }
 
+void packNibbles(const std::uint8_t* indices, std::size_t count, std::uint8_t* out) {
+    // Pairs without a branch, so the compiler can do many at once; then the odd one.
+    const std::size_t pairs = count / 2;
+    for (std::size_t i = 0; i < pairs; ++i)
+        out[i] = std::uint8_t((indices[2 * i] & 0x0F) << 4 | (indices[2 * i + 1] & 0x0F));
+    if (count % 2 != 0) out[pairs] = std::uint8_t((indices[count - 1] & 0x0F) << 4);
+}
+
 ExportImage scaledExport(const ExportImage& image, int factor) {
     if (factor <= 1) return image;
     return sampled(image, image.width * factor, image.height * factor);

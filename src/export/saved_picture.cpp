@@ -5,10 +5,18 @@
 namespace nrbx::exporting {
 
 ExportImage savedPicture(const std::optional<canvas::CellRect>& cells, int depth) {
-    ExportImage image =
-        cells ? selectionExport(cells->x0, cells->y0, cells->x1, cells->y1) : wholePictureExport();
-    SetExportDepth(image, depth);
+    ExportImage image;
+    savedPicture(cells, depth, image);
     return image;
+}
+
+void savedPicture(const std::optional<canvas::CellRect>& cells, int depth, ExportImage& image) {
+    if (cells) {
+        image = selectionExport(cells->x0, cells->y0, cells->x1, cells->y1);
+    } else {
+        wholePictureExport(image);
+    }
+    SetExportDepth(image, depth);
 }
 
 void saveBmp(const std::optional<canvas::CellRect>& cells, int depth, const std::string& path) {

@@ -3,14 +3,16 @@
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
-#include <fstream>
 
 #include "platform/failure.h"
 
@@ -75,9 +77,8 @@ InputFile::InputFile(const std::string& path) {
     if (!S_ISREG(st.st_mode)) throw notRegular(path, st);
     // A regular file from here on: reads must wait for data, or a network or FUSE file system answering
     // EAGAIN would look like a short file.
-    const int flags = ::fcntl(m_fd.get(), F_GETFL);
-    if (flags < 0 || ::fcntl(m_fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
-        throw fileOpenFailure(path, errno);
+    // O_NONBLOCK is the only status flag opened with, so clearing them all needs no F_GETFL first.
+    if (::fcntl(m_fd.get(), F_SETFL, 0) != 0) throw fileOpenFailure(path, errno);
 }
 
 std::uint64_t InputFile::size() const {
@@ -89,63 +90,64 @@ std::uint64_t InputFile::size() const {
 }
 
 void InputFile::readExact(void* buffer, std::size_t n) {
+    if (readUpTo(buffer, n) < n) throw streamReadFailure(0);
+}
+
+std::size_t InputFile::readUpTo(void* buffer, std::size_t n) {
     auto* out = static_cast<unsigned char*>(buffer);
     const std::size_t wanted = takeBudget(g_faults.readBudget, n);
     std::size_t done = 0;
-    int error = 0;
     while (done < wanted) {
         const ssize_t got = ::read(m_fd.get(), out + done, wanted - done);
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) error = errno;
-        if (got <= 0) break;
+        if (got < 0) throw streamReadFailure(errno);
+        if (got == 0) return done;
         done += static_cast<std::size_t>(got);
     }
-    if (done < n) throw streamReadFailure(error);
+    // The fault seam stands for a disk that fails before the end, never for a shorter file.
+    if (done < n) throw streamReadFailure(0);
+    return done;
 }
 
 namespace {
 
-// Where a save lands. A working symbolic link is written through, so it keeps naming the file; one that
-// leads nowhere (dangling, or a loop) is refused, as replacing it with a plain file would quietly cut it.
-std::string landingPath(const std::string& path) {
+// Where a save lands, and what is there now. A working symbolic link is written through, so it keeps
+// naming the file; one that leads nowhere (dangling, or a loop) is refused, as replacing it with a plain
+// file would quietly cut it. For anything but a link, lstat already tells what stat would.
+struct Landing {
+    std::string path;
+    std::optional<struct stat> existing;
+};
+
+Landing landingOf(const std::string& path) {
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    if (::lstat(path.c_str(), &st) != 0) return {path, std::nullopt};
+    if (!S_ISLNK(st.st_mode)) return {path, st};
     char* real = ::realpath(path.c_str(), nullptr);
     if (real == nullptr) throw fileCreateFailure(path, errno);
-    std::string resolved(real);
+    Landing landing{std::string(real), std::nullopt};
     std::free(real);
-    return resolved;
+    if (::stat(landing.path.c_str(), &st) == 0) landing.existing = st;
+    return landing;
 }
 
-// umask() can only be read by setting it, and in between every other thread would create files with the
-// wrong mask; so the kernel's report is read, with the mask taken before main() as the fallback.
-const mode_t g_startUpUmask = [] {
-    const mode_t mask = ::umask(022);
-    ::umask(mask);
-    return mask;
-}();
-
-mode_t currentUmask() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("Umask:", 0) != 0) continue;
-        char* end = nullptr;
-        const unsigned long mask = std::strtoul(line.c_str() + 6, &end, 8);
-        if (end != line.c_str() + 6 && mask <= 0777) return static_cast<mode_t>(mask);
-    }
-    return g_startUpUmask;
-}
-
-// Eight letters or digits, from the system's random source or, failing that, the clock and a counter;
-// O_EXCL keeps a clash harmless either way.
+// Eight letters or digits. The system's random source is asked once per process (or the clock, failing
+// that); each name then mixes that seed with a counter and the process ID, so a batch spends no system
+// call on it and a forked child draws other names. O_EXCL keeps a clash harmless either way.
 std::string randomPart() {
+    static const std::uint64_t seed = [] {
+        std::uint64_t bits = 0;
+        if (::getrandom(&bits, sizeof bits, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bits))
+            bits = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+        return bits;
+    }();
     static std::atomic<std::uint64_t> counter{0};
-    std::uint64_t bits = 0;
-    if (::getrandom(&bits, sizeof bits, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bits)) {
-        bits = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-               (static_cast<std::uint64_t>(::getpid()) << 40) ^ (++counter * 0x9E3779B97F4A7C15u);
-    }
+    // splitmix64's finaliser: every bit of seed, counter and process ID reaches every bit of the name.
+    std::uint64_t bits =
+        seed ^ (static_cast<std::uint64_t>(::getpid()) << 32) ^ (++counter * 0x9E3779B97F4A7C15u);
+    bits = (bits ^ (bits >> 30)) * 0xBF58476D1CE4E5B9u;
+    bits = (bits ^ (bits >> 27)) * 0x94D049BB133111EBu;
+    bits ^= bits >> 31;
     static constexpr char kLetters[] = "0123456789abcdefghijklmnopqrstuvwxyz";
     std::string part(8, '0');
     for (char& c : part) {
@@ -158,16 +160,20 @@ std::string randomPart() {
 }  // namespace
 
 AtomicOutputFile::AtomicOutputFile(const std::string& path) : m_path(path) {
-    const std::string target = landingPath(path);
-    mode_t mode = 0666 & ~currentUmask();
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) {
+    const Landing landing = landingOf(path);
+    const std::string& target = landing.path;
+    // A new file gets 0666 less the umask from the kernel as it is created, so the umask is never read
+    // here at all: no /proc read per save, and no moment in which another thread's umask() change or
+    // file creation could meet a mask we set (the old way of reading it). A replaced file keeps its own
+    // bits, set by fchmod below.
+    std::optional<mode_t> keptMode;
+    if (const auto& st = landing.existing) {
         // An existing file the user may not write stays as it is, as a direct overwrite would.
-        if (S_ISDIR(st.st_mode)) throw fileCreateFailure(m_path, EISDIR);
-        if (!S_ISREG(st.st_mode)) throw fileCreateFailure(m_path, std::string("not a regular file"));
+        if (S_ISDIR(st->st_mode)) throw fileCreateFailure(m_path, EISDIR);
+        if (!S_ISREG(st->st_mode)) throw fileCreateFailure(m_path, std::string("not a regular file"));
         if (::access(target.c_str(), W_OK) != 0) throw fileCreateFailure(m_path, errno);
         // Permission bits only: a set-user-ID or set-group-ID bit would now grant the saver's rights.
-        mode = st.st_mode & 0777;
+        keptMode = st->st_mode & 0777;
     }
     const std::size_t slash = target.find_last_of('/');
     m_name = slash == std::string::npos ? target : target.substr(slash + 1);
@@ -187,7 +193,8 @@ AtomicOutputFile::AtomicOutputFile(const std::string& path) : m_path(path) {
     for (int attempt = 0; attempt < 100 && !m_fd; ++attempt) {
         m_tempName = ".nrbx-" + randomPart() + ".tmp";
         m_fd = Descriptor(::openat(m_folder.get(), m_tempName.c_str(),
-                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                                   keptMode ? 0600 : 0666));
         error = m_fd ? 0 : errno;
         if (!m_fd && errno != EEXIST) break;
     }
@@ -196,7 +203,7 @@ AtomicOutputFile::AtomicOutputFile(const std::string& path) : m_path(path) {
         throw fileCreateFailure(m_path, error);
     }
     m_tempPath = folder + (folder.back() == '/' ? "" : "/") + m_tempName;
-    if (::fchmod(m_fd.get(), mode) != 0) {
+    if (keptMode && ::fchmod(m_fd.get(), *keptMode) != 0) {
         error = errno;
         discard();
         throw fileCreateFailure(m_path, error);
@@ -215,21 +222,46 @@ void AtomicOutputFile::discard() noexcept {
 }
 
 void AtomicOutputFile::write(const void* data, std::size_t n) {
-    const auto* in = static_cast<const unsigned char*>(data);
-    const std::size_t allowed = takeBudget(g_faults.writeBudget, n);
-    std::size_t done = 0;
+    const std::span<const std::uint8_t> piece(static_cast<const std::uint8_t*>(data), n);
+    write(std::span(&piece, 1));
+}
+
+void AtomicOutputFile::write(std::span<const std::span<const std::uint8_t>> pieces) {
+    std::size_t n = 0;
+    for (const auto& piece : pieces) n += piece.size();
+    std::size_t allowed = takeBudget(g_faults.writeBudget, n);
     int error = allowed < n ? ENOSPC : 0;  // the fault seam stands for a full disk
+    std::size_t done = 0;
+    std::size_t next = 0, offset = 0;  // the first byte not yet written: piece and offset in it
     while (done < allowed) {
-        const ssize_t put = ::write(m_fd.get(), in + done, allowed - done);
+        std::array<iovec, 64> vec;  // a batch of rows per call; IOV_MAX is at least 1024 on Linux
+        static_assert(vec.size() <= IOV_MAX);
+        std::size_t count = 0, batch = 0;
+        for (std::size_t i = next, o = offset;
+             i < pieces.size() && count < vec.size() && done + batch < allowed; ++i, o = 0) {
+            const std::size_t len = std::min(pieces[i].size() - o, allowed - done - batch);
+            if (len == 0) continue;
+            vec[count++] = iovec{const_cast<std::uint8_t*>(pieces[i].data() + o), len};
+            batch += len;
+        }
+        const ssize_t put = ::writev(m_fd.get(), vec.data(), static_cast<int>(count));
         if (put < 0 && errno == EINTR) continue;
         if (put < 0) error = errno;
         if (put <= 0) break;
         done += static_cast<std::size_t>(put);
+        for (auto left = static_cast<std::size_t>(put); left > 0;) {
+            const std::size_t step = std::min(left, pieces[next].size() - offset);
+            left -= step;
+            offset += step;
+            if (offset == pieces[next].size()) ++next, offset = 0;
+        }
+        while (next < pieces.size() && pieces[next].size() == offset) ++next, offset = 0;
     }
     if (done < n) throw streamWriteFailure(error);
 }
 
-void AtomicOutputFile::commit() {
+void AtomicOutputFile::complete() {
+    if (m_complete) return;
     // The data must be on disk before the name moves, or a crash could leave an empty file behind.
     const bool synced = ::fsync(m_fd.get()) == 0;
     int error = synced ? 0 : errno;
@@ -239,6 +271,12 @@ void AtomicOutputFile::commit() {
         discard();
         throw streamWriteFailure(error);
     }
+    m_complete = true;
+}
+
+void AtomicOutputFile::commit() {
+    complete();
+    int error = 0;
     if (::renameat(m_folder.get(), m_tempName.c_str(), m_folder.get(), m_name.c_str()) != 0) {
         error = errno;
         discard();

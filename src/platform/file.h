@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,10 @@ class InputFile {
     std::uint64_t size() const;
     // Reads exactly n bytes or raises the stream-read failure; n = 0 reads nothing and never fails.
     void readExact(void* buffer, std::size_t n);
+    // Reads until n bytes or the end of the file and returns how many were read: a file of known
+    // largest size in one system call, without asking for its size first. Raises the stream-read
+    // failure on an error.
+    std::size_t readUpTo(void* buffer, std::size_t n);
 
   private:
     Descriptor m_fd;
@@ -50,7 +55,8 @@ class InputFile {
 // legal names can be saved and a leftover of a killed process is recognisable.
 // A symbolic link is written through to the file it names; one that leads nowhere (dangling or a loop)
 // is the create failure, and stays as it is.
-// A replaced file keeps its permission bits (0777) but no set-user-ID, set-group-ID or sticky bit.
+// A replaced file keeps its permission bits (0777) but no set-user-ID, set-group-ID or sticky bit; a new
+// one gets 0666 less the umask (applied by the system as it creates the file).
 class AtomicOutputFile {
   public:
     explicit AtomicOutputFile(const std::string& path);
@@ -60,7 +66,14 @@ class AtomicOutputFile {
 
     // Writes all n bytes or raises the stream-write failure; n = 0 writes nothing.
     void write(const void* data, std::size_t n);
-    // Returns once the new file and its name are on disk.
+    // The pieces one after another, gathered into as few system calls as the system takes (rows of a
+    // picture straight from where they lie); fails as write() does.
+    void write(std::span<const std::span<const std::uint8_t>> pieces);
+    // Puts the whole content on disk under the temporary name, so that commit() only has to rename:
+    // several files made complete first are then renamed one right after the other. No more writes.
+    void complete();
+    // Moves the file over its target (after complete(), if not yet done) and returns once the new file
+    // and its name are on disk.
     void commit();
 
     const std::string& temporaryPath() const { return m_tempPath; }
@@ -75,6 +88,7 @@ class AtomicOutputFile {
     Descriptor m_folder;  // names are used relative to it, so a path near PATH_MAX still fits
     bool m_folderSyncable = true;
     Descriptor m_fd;
+    bool m_complete = false;
 };
 
 // Test seam: byte budgets after which reads and writes come up short, as a failing disk would.

@@ -28,6 +28,23 @@ def five_bit(rng):
     return tuple(rng.randrange(32) * 8 for _ in range(3))
 
 
+def grid_colour(n):
+    """Colour n of 256 distinct ones on the five-bit grid."""
+    return (n % 32 * 8, n // 32 * 8 + 64, n * 7 % 32 * 8)
+
+
+def cells_picture(columns, rows, colours_of_cell, mode="RGB"):
+    """Each cell's pixels cycle through its own list of colours."""
+    image = Image.new(mode, (columns * 16, rows * 16))
+    data = []
+    for y in range(rows * 16):
+        for x in range(columns * 16):
+            colours = colours_of_cell(x // 16 + y // 16 * columns)
+            data.append(colours[(x % 16 + y % 16 * 5) % len(colours)])
+    image.putdata(data)
+    return image
+
+
 def pixels(path):
     with Image.open(path) as im:
         return im.size, im.convert("RGB").tobytes()
@@ -205,6 +222,131 @@ class Pillow(Base):
         self.ok(EXPORT, "-p", pal, "--palette-out", self.path("default.pal"), "--force")
         self.assertEqual(self.read("default.pal"), self.read("orig.pal"))
 
+    def test_packings_only_the_search_finds_and_the_proof_when_there_is_none(self):
+        # Pairs of 16-colour blocks A, B given as halves and a middle bridging them: best-fit decreasing
+        # puts A's first half with B's and needs 24 blocks where 16 do.
+        sets = []
+        for p in range(8):
+            for start in (0, 16, 8, 24, 4, 20):
+                sets.append([grid_colour(p * 32 + start + i) for i in range(8)])
+        picture = cells_picture(16, 3, lambda c: sets[c])
+        picture.save(self.path("trap.png"))
+        result = self.ok(IMPORT, self.path("trap.png"), "-v", "-o", self.path("trap.pcg"), "-P", self.path("trap.pal"),
+                         "--block-map", self.path("trap.map"), quiet=False)
+        self.assertIn("the greedy packing needed more than 16 palette blocks; a search found 16", result.stderr)
+        self.ok(EXPORT, self.path("trap.pcg"), "-p", self.path("trap.pal"), "--block-map", self.path("trap.map"),
+                "-s", "0,0:15,2", "-o", self.path("trap.out.png"))
+        self.assertEqual(pixels(self.path("trap.out.png")), ((256, 48), picture.tobytes()))
+        # 17 cells of 16 colours, each sharing 8 with the others: the cells that cannot share are named.
+        cells_picture(9, 2, lambda c: [grid_colour(c % 17 * 8 + i) for i in range(16)]).save(self.path("apart.png"))
+        result = self.run_tool(IMPORT, self.path("apart.png"), "-o", self.path("apart.pcg"))
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("picture " + self.path("apart.png") + " needs more than 16 palette blocks of 16 colours: "
+                      "no two of the 17 cells 0,0 1,0 2,0 3,0 4,0 5,0 6,0 7,0 8,0 0,1 1,1 2,1 3,1 4,1 5,1 6,1 7,1 fit "
+                      "one block together", result.stderr)
+        self.assertFalse(os.path.exists(self.path("apart.pcg")))
+
+    def test_partly_transparent_pixels_need_a_threshold_and_come_back_transparent_below_it(self):
+        # Four cells of 10 colours, no two in one block; cells 0,0 and 1,1 opaque, but their blocks too keep
+        # index 0 for transparency. Cells 1,0 and 0,1 have every alpha from 0 to 255 once.
+        image = cells_picture(2, 2, lambda c: [(*grid_colour(c * 10 + i), 255) for i in range(10)], "RGBA")
+        alpha = [[255 if (x // 16 + y // 16) % 2 == 0 else (y % 16 * 16 + x % 16) for x in range(32)] for y in range(32)]
+        for y in range(32):
+            for x in range(32):
+                image.putpixel((x, y), image.getpixel((x, y))[:3] + (alpha[y][x],))
+        image.save(self.path("soft.png"))
+        result = self.run_tool(IMPORT, self.path("soft.png"), "-o", self.path("soft.pcg"))
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("picture " + self.path("soft.png") + " has 508 partly transparent pixels (alpha 1..254), the "
+                      "first in cell 1,0; give --alpha-threshold N", result.stderr)
+        self.assertFalse(os.path.exists(self.path("soft.pcg")))
+        for threshold in (1, 128, 255):
+            with self.subTest(threshold=threshold):
+                names = {k: self.path("soft-%d.%s" % (threshold, k)) for k in ("pcg", "pal", "map", "png")}
+                self.ok(IMPORT, self.path("soft.png"), "--alpha-threshold", threshold, "-o", names["pcg"], "-P",
+                        names["pal"], "--block-map", names["map"], "--at", "3,5")
+                self.ok(EXPORT, names["pcg"], "-p", names["pal"], "--block-map", names["map"], "-s", "3,5:4,6",
+                        "--transparent", "-f", "png", "-o", names["png"])
+                with Image.open(names["png"]) as back:
+                    back = back.convert("RGBA")
+                    for y in range(32):
+                        for x in range(32):
+                            source, got = image.getpixel((x, y)), back.getpixel((x, y))
+                            clear = alpha[y][x] < threshold
+                            self.assertEqual(got[3], 0 if clear else 255, (x, y))
+                            if not clear:
+                                self.assertEqual(got[:3], source[:3], (x, y))
+
+
+class Reduce(Base):
+    """--reduce: any picture into blocks the pattern format holds; a picture that fits kept exactly."""
+
+    def test_reduced_picture_exports_within_its_blocks_the_same_every_time(self):
+        # Gradients with grain over 4 x 2 cells, a soft-edged hole of partial alpha in the middle.
+        image = Image.new("RGBA", (64, 32))
+        for y in range(32):
+            for x in range(64):
+                d = abs(x - 32) + abs(y - 16)
+                alpha = 0 if d < 6 else 255 if d > 12 else d * 19
+                grain = self.rng.randrange(20)
+                image.putpixel((x, y), (min(255, x * 4 + grain), y * 8, max(0, 255 - x * 3 - grain), alpha))
+        image.save(self.path("soft.png"))
+        partly = sum(1 for y in range(32) for x in range(64) if 0 < image.getpixel((x, y))[3] < 255)
+        outputs = {k: self.path("soft." + k) for k in ("pcg", "pal", "map", "png")}
+        result = self.ok(IMPORT, self.path("soft.png"), "--reduce", "-o", outputs["pcg"], "-P", outputs["pal"],
+                         "--block-map", outputs["map"], quiet=False)
+        self.assertEqual(result.stderr, "nrbx-import: warning: picture %s: %d partly transparent pixels (alpha "
+                         "1..254) taken as transparent below alpha 128 and as opaque from it\n"
+                         % (self.path("soft.png"), partly))
+        first = [self.read("soft." + k) for k in ("pcg", "pal", "map")]
+        self.assertTrue(all(w & 1 == 0 for w in words(first[1])))
+        self.ok(EXPORT, outputs["pcg"], "-p", outputs["pal"], "--block-map", outputs["map"], "-s", "0,0:3,1",
+                "--transparent", "-f", "png", "-o", outputs["png"])
+        with Image.open(outputs["png"]) as back:
+            back = back.convert("RGBA")
+            for cell in range(8):
+                box = (cell % 4 * 16, cell // 4 * 16, cell % 4 * 16 + 16, cell // 4 * 16 + 16)
+                self.assertLessEqual(len(set(back.crop(box).getdata())), 16, cell)
+            for y in range(32):
+                for x in range(64):
+                    clear = image.getpixel((x, y))[3] < 128
+                    self.assertEqual(back.getpixel((x, y))[3], 0 if clear else 255, (x, y))
+        # The same bytes again (quietly with -q); dithering keeps every cell's block and the palette.
+        self.ok(IMPORT, self.path("soft.png"), "--reduce", "-q", "-o", outputs["pcg"], "-P", outputs["pal"],
+                "--block-map", outputs["map"], "--force")
+        self.assertEqual([self.read("soft." + k) for k in ("pcg", "pal", "map")], first)
+        for dither in ("ordered", "diffusion"):
+            self.ok(IMPORT, self.path("soft.png"), "--reduce", "-q", "--dither", dither, "-o", outputs["pcg"], "-P",
+                    outputs["pal"], "--block-map", outputs["map"], "--force")
+            self.assertEqual([self.read("soft." + k) for k in ("pal", "map")], first[1:], dither)
+        # Fewer blocks of fewer colours, when asked.
+        self.ok(IMPORT, self.path("soft.png"), "--reduce", "-q", "--reduce-blocks", "2", "--reduce-colours", "4",
+                "-P", outputs["pal"], "--block-map", outputs["map"], "--force")
+        block_map, palette = self.read("soft.map"), words(self.read("soft.pal"))
+        self.assertLessEqual(set(block_map), {0, 1})
+        self.assertEqual(palette[4:16] + palette[20:], [0] * 248)
+
+    def test_picture_that_fits_is_imported_as_without_reduce(self):
+        # Cells whose colour sets only the packing search puts into 16 blocks (see Pillow above), and the
+        # demo as nrbx-export writes it.
+        sets = []
+        for p in range(8):
+            for start in (0, 16, 8, 24, 4, 20):
+                sets.append([grid_colour(p * 32 + start + i) for i in range(8)])
+        cells_picture(16, 3, lambda c: sets[c]).save(self.path("trap.png"))
+        samples = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "samples")
+        self.ok(EXPORT, os.path.join(samples, "demo.pcg"), "-p", os.path.join(samples, "demo.pal"), "-f", "png",
+                "-o", self.path("demo.png"))
+        for name, extra in (("trap", ["--pack-time", "10"]), ("demo", [])):
+            exact, reduced = ([self.path("%s-%s.%s" % (name, kind, k)) for k in ("pcg", "pal", "map")]
+                              for kind in ("exact", "reduced"))
+            self.ok(IMPORT, self.path(name + ".png"), *extra, "-o", exact[0], "-P", exact[1], "--block-map", exact[2])
+            result = self.ok(IMPORT, self.path(name + ".png"), "--reduce", "-v", *extra, "-o", reduced[0], "-P",
+                             reduced[1], "--block-map", reduced[2], quiet=False)
+            self.assertIn("fits the palette as it is; every colour is kept", result.stderr)
+            self.assertEqual([self.read(os.path.basename(p)) for p in reduced],
+                             [self.read(os.path.basename(p)) for p in exact], name)
+
 
 class Failures(Base):
     """Each refusal: message, exit status, nothing written."""
@@ -234,7 +376,7 @@ class Failures(Base):
         self.refuse(1, "cell 1,1 has 17 colours; a sprite has at most 16", self.save("c.png", crowded))
         many = Image.new("RGB", (256, 32))
         many.putdata([((x // 16 + 16 * (y // 16)) * 8, (x % 16) * 8, 0) for y in range(32) for x in range(256)])
-        self.refuse(1, "the picture's cells need 32 palette blocks", self.save("d.png", many))
+        self.refuse(1, "d.png needs more than 16 palette blocks", self.save("d.png", many))
         self.write("pal.pal", bytes(512))
         self.refuse(1, "cell 0,0: colour #F80000 is not in the palette", self.save("e.png", Image.new("RGB", (16, 16), (248, 0, 0))),
                     "-p", self.path("pal.pal"))
@@ -262,11 +404,46 @@ class Failures(Base):
         self.refuse(1, "palette " + self.path("bad.gpl") + ", line 2", self.save("ok.png", Image.new("RGB", (16, 16))),
                     "-p", self.write("bad.gpl", b"GIMP Palette\n1 2 x\n"))
 
+    def test_a_failing_later_output_leaves_every_output_as_it_was(self):
+        picture = self.save("p.png", Image.new("RGB", (16, 16), (8, 16, 24)))
+        prefix = []
+        if os.geteuid() == 0:
+            # Root may write a read-only file: the tool runs as an ordinary user, who may not.
+            if subprocess.run(["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "test", "-x", IMPORT]).returncode:
+                self.skipTest("an unprivileged user cannot reach " + IMPORT)
+            prefix = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+            os.chown(self.dir, 65534, 65534)
+        old = {name: self.write(name, b"kept " + name.encode()) for name in ("old.pcg", "old.pal", "old.map")}
+        if prefix:
+            for path in old.values():
+                os.chown(path, 65534, 65534)
+        os.chmod(old["old.map"], 0o444)
+        cases = [
+            ("-o", self.path("new.pcg"), "-P", self.path("nodir/x.pal")),
+            ("-o", self.path("new.pcg"), "--block-map", self.path("new.map"), "-P", self.path("nodir/x.pal")),
+            ("-o", old["old.pcg"], "-P", old["old.pal"], "--block-map", self.path("nodir/x.map"), "--force"),
+            ("-o", old["old.pcg"], "-P", self.path("new.pal"), "--block-map", old["old.map"], "--force"),
+        ]
+        for case in cases:
+            with self.subTest(case=case):
+                result = subprocess.run([*prefix, IMPORT, picture, *case], capture_output=True, text=True, timeout=60)
+                self.assertEqual(result.returncode, 1, result.stderr)
+                self.assertIn(next(name for name in case if "nodir" in name or name == old["old.map"]), result.stderr)
+                self.assertEqual(sorted(os.listdir(self.dir)), ["old.map", "old.pal", "old.pcg", "p.png"])
+                for name, path in old.items():
+                    self.assertEqual(self.read(name), b"kept " + name.encode())
+
     def test_usage_errors_and_existing_outputs(self):
         picture = self.save("p.png", Image.new("RGB", (16, 16)))
         self.refuse(2, "--nearest needs -p", picture, "--nearest")
+        self.refuse(2, "--reduce-blocks, --reduce-colours, --dither and --seed need --reduce", picture, "--dither",
+                    "ordered")
+        self.refuse(2, "--reduce builds the palette; it does not apply with -p", picture, "--reduce", "-p", picture)
         self.refuse(2, "--indexed sprite takes the palette from the picture", picture, "--indexed", "sprite", "-p", picture)
         self.refuse(2, "invalid value '16,0' for --at", picture, "--at", "16,0")
+        self.refuse(2, "invalid value '256' for --alpha-threshold", picture, "--alpha-threshold", "256")
+        self.refuse(2, "--alpha-threshold does not apply", picture, "--indexed", "sprite", "--alpha-threshold", "9")
+        self.refuse(2, "--pack-time applies to a built palette only", picture, "--pack-time", "5", "-p", picture)
         self.refuse(2, "one picture at a time", picture, picture)
         self.refuse(2, "would replace the picture", picture, "--block-map", picture)
         self.refuse(2, "'--output' and '--palette-out' would both be written to", picture, "-P", self.path("out.pcg"))

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <random>
 
 #include "platform/failure.h"
@@ -54,7 +56,7 @@ TEST_F(PatternLoad, DecodesEachByteToItsTwoPixels) {
     }
 }
 
-TEST_F(PatternLoad, DecodesEveryRowAndColumnOfEverySpriteWithEitherKernel) {
+TEST_F(PatternLoad, DecodesEveryRowAndColumnOfEverySpriteWithEitherKernelAndEncodesBack) {
     std::mt19937 random(16);
     std::vector<std::uint8_t> bytes(32768);
     for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
@@ -71,6 +73,14 @@ TEST_F(PatternLoad, DecodesEveryRowAndColumnOfEverySpriteWithEitherKernel) {
                 ASSERT_EQ(at(x, y), expected) << x << "," << y << (vector ? " vector" : " plain");
             }
         }
+    }
+    // Encoding is the inverse: each sprite's indices give back its bytes.
+    std::array<std::uint8_t, 256> cell;
+    std::array<std::uint8_t, 128> sprite;
+    for (int n = 0; n < 256; ++n) {
+        for (int i = 0; i < 256; ++i) cell[i] = at(n % 16 * 16 + i % 16, n / 16 * 16 + i / 16);
+        nrbx::data::encodeSprite(cell, sprite);
+        ASSERT_TRUE(std::equal(sprite.begin(), sprite.end(), bytes.begin() + n * 128)) << "sprite " << n;
     }
 }
 

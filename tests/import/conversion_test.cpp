@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <numeric>
+#include <random>
 
 #include "platform/failure.h"
 
@@ -56,6 +59,11 @@ Rgba rampColor(int n) {
     return Rgba{std::uint8_t(n * 8 % 256), std::uint8_t(n * 24 % 256), std::uint8_t(255 - n * 8 % 256), 255};
 }
 
+// Colour n of 256 distinct ones on the five-bit grid.
+Rgba gridColor(int n) {
+    return Rgba{std::uint8_t(n % 32 * 8), std::uint8_t(n / 32 * 8 + 64), std::uint8_t(n * 7 % 32 * 8), 255};
+}
+
 TEST(ImportBuild, PackedPaletteShowsEveryPixelInItsColour) {
     // Cell (cx, cy) holds ramp colours cx .. cx + 11 (cy odd: every other one), with a transparent
     // corner in the top-left cell.
@@ -89,21 +97,143 @@ TEST(ImportBuild, TooManyColoursOrBlocksAreNamed) {
         const bool inCell = x / 16 == 2 && y / 16 == 1;
         return rampColor(inCell && x % 16 == 0 && y % 16 == 0 ? 16 : inCell ? x % 16 : 0);
     });
-    EXPECT_EQ(failureOf(crowded, {}), "cell 2,1 has 17 colours; a sprite has at most 16");
+    EXPECT_EQ(failureOf(crowded, {}), "picture p.png, cell 2,1 has 17 colours; a sprite has at most 16");
     // Transparency takes one of the 16.
     const auto withClearCorner = [](int colors) {
         return makePicture(16, 16,
                            [=](int x, int y) { return x == 15 && y == 15 ? Rgba{} : rampColor(x % colors); });
     };
     EXPECT_EQ(failureOf(withClearCorner(15), {}), "");
-    EXPECT_EQ(failureOf(withClearCorner(16), {}),
-              "cell 0,0 has 17 colours (fully transparent pixels count as one); a sprite has at most 16");
+    EXPECT_EQ(
+        failureOf(withClearCorner(16), {}),
+        "picture p.png, cell 0,0 has 17 colours (transparent pixels count as one); a sprite has at most 16");
     // 20 cells of 16 colours each, no colour shared: 20 blocks.
     const Picture twenty = makePicture(80, 64, [](int x, int y) {
         return Rgba{std::uint8_t((y / 16 * 5 + x / 16) * 8), std::uint8_t(x % 16 * 8), 0, 255};
     });
     EXPECT_EQ(failureOf(twenty, {}),
-              "the picture's cells need 20 palette blocks of 16 colours; a palette has 16");
+              "picture p.png needs more than 16 palette blocks of 16 colours: its cells have 320 different "
+              "colours, and the palette holds 256");
+    // 17 cells of 16 colours, each sharing 8 with the others: no two fit one block, and the message says
+    // which cells; a cell whose colours another holds is no part of the proof.
+    const Picture seventeen = makePicture(16 * 9, 32, [](int x, int y) {
+        const int cell = y / 16 * 9 + x / 16;
+        return gridColor(cell == 17 ? x % 4 : cell * 8 + x % 16);
+    });
+    EXPECT_EQ(
+        failureOf(seventeen, {}),
+        "picture p.png needs more than 16 palette blocks of 16 colours: no two of the 17 cells 0,0 1,0 2,0 "
+        "3,0 4,0 5,0 6,0 7,0 8,0 0,1 1,1 2,1 3,1 4,1 5,1 6,1 7,1 fit one block together");
+    // Halves and middles of 16 blocks of 16 colours, which the greedy packing spreads over 24 blocks:
+    // without time for the search, the message says what is known and what is not.
+    const Picture trap = makePicture(256, 48, [](int x, int y) {
+        const int cell = y / 16 * 16 + x / 16;
+        static constexpr int kStart[] = {0, 16, 8, 24, 4, 20};
+        return gridColor(cell / 6 * 32 + kStart[cell % 6] + (x + y) % 8);
+    });
+    ImportSettings hurried;
+    hurried.packingTimeLimit = std::chrono::milliseconds(0);
+    EXPECT_EQ(failureOf(trap, hurried),
+              "picture p.png: the search for a packing into 16 palette blocks stopped at its limit of 0 s "
+              "without an answer, and the best packing found needs 24 palette blocks; --pack-time gives it "
+              "longer");
+    const ImportResult packed = importPicture(trap, ImportSettings{}, PatternBytes{}, "p.png");
+    EXPECT_EQ(packed.notes,
+              std::vector<std::string>{"the greedy packing needed more than 16 palette blocks; a "
+                                       "search found 16"});
+}
+
+TEST(ImportBuild, PicturesFromSixteenHiddenBlocksComeBackPixelForPixel) {
+    std::mt19937 random(20);
+    for (int trial = 0; trial < 24; ++trial) {
+        // Sixteen blocks of 16 colours, some their own and the rest from a pool they share; each cell
+        // draws its pixels from part of one block. Every fourth picture has transparent pixels as one of
+        // a block's colours.
+        const bool clear = trial % 4 == 3;
+        const int own = trial % 13, pool = 16 - own + trial % 5 * 4;
+        std::vector<std::vector<int>> hidden(16);
+        for (int h = 0; h < 16; ++h) {
+            for (int i = 0; i < own; ++i) hidden[h].push_back(h * own + i);
+            std::vector<int> shared(pool);
+            std::iota(shared.begin(), shared.end(), 16 * own);
+            std::shuffle(shared.begin(), shared.end(), random);
+            hidden[h].insert(hidden[h].end(), shared.begin(), shared.begin() + (16 - own));
+            if (clear) hidden[h][0] = -1;
+        }
+        std::vector<std::vector<int>> cellColors(256);
+        for (auto& colors : cellColors) {
+            colors = hidden[random() % 16];
+            std::shuffle(colors.begin(), colors.end(), random);
+            colors.resize(std::size_t(1 + random() % 16));
+        }
+        std::vector<int> noise(256 * 256);
+        for (int& n : noise) n = int(random() % 16);
+        const auto color = [&](int x, int y) {
+            const auto& colors = cellColors[y / 16 * 16 + x / 16];
+            const int n = colors[std::size_t(noise[y * 256 + x]) % colors.size()];
+            return n < 0 ? Rgba{} : gridColor(n);
+        };
+        const Picture picture = makePicture(256, 256, color);
+        SCOPED_TRACE("trial " + std::to_string(trial));
+        const ImportResult result = importPicture(picture, ImportSettings{}, PatternBytes{}, "p.png");
+        for (int y = 0; y < 256; ++y) {
+            for (int x = 0; x < 256; ++x) {
+                const Rgba c = color(x, y);
+                ASSERT_EQ(wordAt(result, x, y), c[3] == 0 ? 0 : wordOf(c)) << x << "," << y;
+                // With transparent pixels anywhere, index 0 is theirs alone (blocks of 16 opaque
+                // colours aside, which these pictures do not have).
+                if (clear) {
+                    ASSERT_EQ(indexAt(result.pattern, x, y) == 0, c[3] == 0) << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
+TEST(ImportBuild, PartlyTransparentPixelsAreRefusedOrTakenByTheThreshold) {
+    // Beside transparent pixels, a cell of 16 opaque colours still imports, with a warning that index 0
+    // of its block is one of them.
+    const Picture full = makePicture(32, 16, [](int x, int y) {
+        return x < 16 ? (x == y ? Rgba{} : gridColor(100)) : gridColor((x + y) % 16);
+    });
+    const ImportResult warned = importPicture(full, ImportSettings{}, PatternBytes{}, "p.png");
+    ASSERT_EQ(warned.warnings.size(), 1u);
+    EXPECT_EQ(warned.warnings[0],
+              "picture p.png: palette block 1 needs all 16 indices for opaque colours, so nrbx-export "
+              "--transparent would also clear its colour #004000 at index 0");
+    EXPECT_EQ(wordAt(warned, 16, 0), wordOf(gridColor(0)));
+
+    // Alpha rises along the rows of cell 1,0; cell 0,0 is opaque.
+    const auto alpha = [](int x, int y) { return x < 16 ? 255 : (y * 16 + x % 16); };
+    const Picture picture = makePicture(32, 16, [&](int x, int y) {
+        Rgba c = rampColor(x % 8);
+        c[3] = std::uint8_t(alpha(x, y));
+        return c;
+    });
+    EXPECT_EQ(failureOf(picture, {}),
+              "picture p.png has 254 partly transparent pixels (alpha 1..254), the first in cell 1,0; give "
+              "--alpha-threshold N to make alpha below N transparent and the rest opaque");
+    ImportSettings settings;
+    settings.palette = data::PaletteFile{};
+    EXPECT_EQ(failureOf(picture, settings).substr(0, 50), failureOf(picture, {}).substr(0, 50));
+    for (int threshold : {0, 1, 100, 255}) {
+        settings = ImportSettings{};
+        settings.alphaThreshold = threshold;
+        const ImportResult result = importPicture(picture, settings, PatternBytes{}, "p.png");
+        for (int y = 0; y < 16; ++y) {
+            for (int x = 0; x < 32; ++x) {
+                const bool clear = alpha(x, y) < threshold;
+                // Threshold 0: nothing transparent, and index 0 a colour like any other.
+                if (threshold > 0) {
+                    ASSERT_EQ(indexAt(result.pattern, x, y) == 0, clear)
+                        << threshold << ": " << x << "," << y;
+                }
+                if (!clear) {
+                    ASSERT_EQ(wordAt(result, x, y), wordOf(rampColor(x % 8)));
+                }
+            }
+        }
+    }
 }
 
 data::PaletteFile paletteOf(const std::function<std::uint16_t(int)>& word) {
@@ -149,7 +279,8 @@ TEST(ImportPalette, CellsTakeTheFirstBlockHoldingTheirColoursOrTheMappedOne) {
     // Mapped to block 15, which lacks colour 12: refused, or the nearest with --nearest.
     map[1] = 15;
     settings.blocks = map;
-    EXPECT_EQ(failureOf(picture, settings), "cell 1,0: colour #070060 is not in palette block 15");
+    EXPECT_EQ(failureOf(picture, settings),
+              "picture p.png, cell 1,0: colour #070060 is not in palette block 15");
     settings.nearest = true;
     result = importPicture(picture, settings, PatternBytes{}, "p.png");
     EXPECT_EQ(indexAt(result.pattern, 18, 0), 0);  // word 30 is nearest to 24
@@ -160,11 +291,12 @@ TEST(ImportPalette, CellsTakeTheFirstBlockHoldingTheirColoursOrTheMappedOne) {
     const Picture stranger = makePicture(16, 16, [&](int x, int) {
         return x == 5 ? Rgba{255, 255, 255, 255} : rgbaOfWord(2);
     });
-    EXPECT_EQ(failureOf(stranger, settings), "cell 0,0: colour #FFFFFF is not in the palette");
+    EXPECT_EQ(failureOf(stranger, settings), "picture p.png, cell 0,0: colour #FFFFFF is not in the palette");
     const Picture apart = makePicture(16, 16, [&](int x, int) { return rgbaOfWord(x < 8 ? 2 : 60); });
     EXPECT_EQ(
         failureOf(apart, settings),
-        "cell 0,0: no palette block holds all of its colours; block 0, which holds the most, lacks #0700F0");
+        "picture p.png, cell 0,0: no palette block holds all of its colours; block 0, which holds the most, "
+        "lacks #0700F0");
     // With --nearest: the block closest to both halves (block 8: colours 8..23, off by 7 either way).
     settings.nearest = true;
     result = importPicture(apart, settings, PatternBytes{}, "p.png");
@@ -201,7 +333,7 @@ TEST(ImportIndexed, IndicesKeepTheirBlocksAndCellsMayNotMixThem) {
     settings.atX = 0;
     picture.indices[16 * 32 - 1] = 0;
     EXPECT_EQ(failureOf(picture, settings),
-              "cell 1,15 mixes palette blocks 12 and 0; a sprite has one block");
+              "picture p.png, cell 1,15 mixes palette blocks 12 and 0; a sprite has one block");
 
     // A table of at most 16 colours is block -b.
     picture.table.resize(16);

@@ -238,7 +238,9 @@ fs::path folderOfLength(const fs::path& base, std::size_t length) {
         const std::size_t room = length - path.size() - 1;
         // Never leave a remainder too short for a component of its own.
         const std::size_t part = room <= 200 ? room : std::min<std::size_t>(200, room - 2);
-        path += "/" + std::string(part, 'd');
+        // Two appends, not "/" + string: GCC 12 -O3 misreports -Wrestrict on that.
+        path += '/';
+        path.append(part, 'd');
         fs::create_directory(path);
     }
     return path;

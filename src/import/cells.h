@@ -1,0 +1,89 @@
+#pragma once
+// The picture's cells as one conversion sees them: their pixels, where they land in the sprite picture,
+// how messages name them, and their colour indices written into the result.
+
+#include <cstddef>
+#include <string>
+
+#include "data/cell_grid.h"
+#include "import/color_key.h"
+#include "import/conversion.h"
+
+namespace nrbx::importing {
+
+using CellIndices = std::array<std::uint8_t, data::kCellPixels>;
+
+class Cells {
+  public:
+    // clearBelow: alpha below it is transparent.
+    Cells(const Picture& picture, const ImportSettings& settings, const std::string& name, int clearBelow)
+        : m_picture(picture), m_settings(settings), m_name(name), m_clearBelow(clearBelow) {}
+    int columns() const { return m_picture.width / data::kCellSize; }
+    int rows() const { return m_picture.height / data::kCellSize; }
+    int count() const { return columns() * rows(); }
+    int spriteX(int px) const { return m_settings.atX + px; }
+    int spriteY(int py) const { return m_settings.atY + py; }
+    int sprite(int px, int py) const { return spriteY(py) * data::kCellsPerSide + spriteX(px); }
+    const std::string& pictureName() const { return m_name; }
+    // "cell 3,2", as numbered in the whole sprite picture.
+    std::string cellName(int px, int py) const {
+        return "cell " + std::to_string(spriteX(px)) + "," + std::to_string(spriteY(py));
+    }
+    // How a refusal starts: "picture hero.png, cell 3,2".
+    std::string where(int px, int py) const { return "picture " + m_name + ", " + cellName(px, py); }
+
+    // The 256 pixels of picture cell (px, py), row by row: f(index in the cell, index in the picture).
+    template <class F>
+    void forEachPixel(int px, int py, F&& f) const {
+        for (int r = 0; r < data::kCellSize; ++r) {
+            const std::size_t row =
+                std::size_t(py * data::kCellSize + r) * m_picture.width + px * data::kCellSize;
+            for (int c = 0; c < data::kCellSize; ++c) f(r * data::kCellSize + c, row + c);
+        }
+    }
+    CellKeys keys(int px, int py) const {
+        CellKeys keys;
+        forEachPixel(px, py, [&](int i, std::size_t at) { keys[i] = keyOf(rgba(at), m_clearBelow); });
+        return keys;
+    }
+    // The picture's own colour of the first pixel of that key, for messages.
+    std::string colorOf(int px, int py, Key key) const {
+        std::string found;
+        forEachPixel(px, py, [&](int, std::size_t at) {
+            if (found.empty() && keyOf(rgba(at), m_clearBelow) == key) found = colorName(rgba(at));
+        });
+        return found;
+    }
+
+    // The cell's indices and block into the result.
+    void put(ImportResult& result, int px, int py, const CellIndices& indices, int block) const {
+        const std::size_t n = std::size_t(sprite(px, py));
+        data::encodeSprite(indices, std::span<std::uint8_t, data::kSpriteBytes>(
+                                        result.pattern.data() + n * data::kSpriteBytes, data::kSpriteBytes));
+        result.blockMap[n] = std::uint8_t(block);
+    }
+
+  private:
+    const std::uint8_t* rgba(std::size_t at) const { return m_picture.rgba.data() + at * 4; }
+
+    const Picture& m_picture;
+    const ImportSettings& m_settings;
+    const std::string& m_name;
+    int m_clearBelow;
+};
+
+platform::Failure cannotImport(const std::string& why);
+
+// The three exact conversions, each in a file of its own.
+// --indexed sprite: the picture's indices are the pattern's, its table the palette.
+void importIndices(const Picture& picture, const Cells& cells, const ImportSettings& settings,
+                   ImportResult& result);
+// -p: every colour found in the cell's block.
+void importByPalette(const Cells& cells, const ImportSettings& settings, ImportResult& result);
+// No palette: the cells' colour sets packed into blocks.
+void importBuildingPalette(const Cells& cells, const ImportSettings& settings, ImportResult& result);
+// And the way that makes any picture fit: --reduce.
+void importReducing(const Picture& picture, const Cells& cells, const ImportSettings& settings,
+                    ImportResult& result);
+
+}  // namespace nrbx::importing

@@ -1,0 +1,46 @@
+// --reduce: the picture's colours reduced until they fit the palette (import/reduce.h), or kept exactly
+// when they fit already.
+
+#include "import/cells.h"
+#include "import/reduce.h"
+
+namespace nrbx::importing {
+
+void importReducing(const Picture& picture, const Cells& cells, const ImportSettings& settings,
+                    ImportResult& result) {
+    ReduceSettings reduce = *settings.reduce;
+    reduce.alphaThreshold = settings.alphaThreshold.value_or(kDefaultAlphaThreshold);
+    const ReducedPicture reduced = reduceColours(picture, reduce);
+    const std::string& name = cells.pictureName();
+    if (reduced.roundedAlpha > 0) {
+        const std::string text = "picture " + name + ": " + std::to_string(reduced.roundedAlpha) +
+                                 " partly transparent pixel" + (reduced.roundedAlpha == 1 ? "" : "s") +
+                                 " (alpha 1..254) taken as transparent below alpha " +
+                                 std::to_string(reduce.alphaThreshold) + " and as opaque from it";
+        // Said unless -q when the threshold is the default one; under -v when it was asked for.
+        (settings.alphaThreshold ? result.notes : result.warnings).push_back(text);
+    }
+    if (reduced.exact) {
+        result.notes.push_back("picture " + name + " fits the palette as it is; every colour is kept");
+    } else {
+        result.notes.push_back(
+            "picture " + name + ": colours reduced to " + std::to_string(reduced.blocksUsed) +
+            " palette block" + (reduced.blocksUsed == 1 ? "" : "s") + " of at most " +
+            std::to_string(reduce.colours) + " colours, dithering " + std::string(toString(reduce.dither)));
+    }
+    for (int b = 0; b < reduced.blocksUsed; ++b)
+        for (int i = 0; i < data::kColorsPerBlock; ++i)
+            result.palette.setWord(b * data::kColorsPerBlock + i, reduced.words[b][i]);
+    const std::size_t width = std::size_t(reduced.columns) * data::kCellSize;
+    for (int py = 0; py < cells.rows(); ++py) {
+        for (int px = 0; px < cells.columns(); ++px) {
+            CellIndices indices;
+            cells.forEachPixel(px, py, [&](int i, std::size_t at) {
+                indices[i] = reduced.indices[at / picture.width * width + at % picture.width];
+            });
+            cells.put(result, px, py, indices, reduced.blockOfCell[py * reduced.columns + px]);
+        }
+    }
+}
+
+}  // namespace nrbx::importing

@@ -1,0 +1,59 @@
+#pragma once
+// Colour reduction: any picture into at most N palette blocks of at most M colours of the palette's
+// five-bit grid, each cell using one block, with the error measured in OKLab.
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "data/palette.h"
+#include "import/picture.h"
+
+namespace nrbx::importing {
+
+enum class Dither { None, Ordered, Diffusion };
+std::string_view toString(Dither dither);
+
+// Without --alpha-threshold the reduction takes alpha below this as transparent.
+constexpr int kDefaultAlphaThreshold = 128;
+// How long the search for a packing of the picture as it is may run before it is reduced instead.
+constexpr std::chrono::milliseconds kExactFitTimeLimit{250};
+
+struct ReduceSettings {
+    int blocks = data::kPaletteBlocks;    // 1..16
+    int colours = data::kColorsPerBlock;  // 2..16 a block, index 0 included when it is transparency
+    Dither dither = Dither::None;
+    std::uint32_t seed = 0;
+    int alphaThreshold = kDefaultAlphaThreshold;  // 0..255: alpha below it is transparent
+    std::chrono::milliseconds fitTimeLimit = kExactFitTimeLimit;
+};
+
+struct ReducedPicture {
+    int columns = 0;  // cells across and down
+    int rows = 0;
+    // One a pixel of the whole cells, row by row: the index into its cell's block; 0 when transparent.
+    std::vector<std::uint8_t> indices;
+    // One a cell, row by row. Blocks are numbered in the order of their first cell.
+    std::vector<std::uint8_t> blockOfCell;
+    // The palette words of each block, ascending. When the picture has transparent pixels, index 0 of
+    // every block is kept for them (word 0). Entries a block does not use are 0.
+    std::array<std::array<std::uint16_t, data::kColorsPerBlock>, data::kPaletteBlocks> words{};
+    int blocksUsed = 0;
+    // Pixels with alpha 1..254, each taken as transparent or opaque by the threshold.
+    long roundedAlpha = 0;
+    // The picture fitted as it was: every pixel has its own colour (top five bits of each component).
+    bool exact = false;
+};
+
+// A picture that fits the limits as it is (import/exact_fit.h) comes back exactly. Any other is
+// clustered in two levels, refined together: cells into blocks by the colours they need, and each
+// block's colours from the pixels of its cells (weighted k-means, snapped to the grid as it goes, as in
+// Linde, Buzo and Gray's splitting), cells moving to the block that reproduces them best until none
+// moves. Blocks are chosen before any dithering, which then only picks among the cell's block. Whole
+// cells of the picture only (its sides are multiples of 16 where the import calls it). The same picture
+// and settings always give the same result.
+ReducedPicture reduceColours(const Picture& picture, const ReduceSettings& settings);
+
+}  // namespace nrbx::importing

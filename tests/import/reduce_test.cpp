@@ -1,0 +1,179 @@
+// The colour reduction: whatever the picture, valid blocks the pattern format can hold, the same bytes
+// every time, and dithering that only picks among the block each cell chose.
+
+#include "import/reduce.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <random>
+
+#include "import/conversion.h"
+
+namespace nrbx::importing {
+namespace {
+
+// Gradients with grain, a few fully and partly transparent patches: far from fitting.
+Picture randomPicture(unsigned seed, int width, int height) {
+    std::mt19937 random(seed);
+    const auto uniform = [&](int n) { return int(random() % unsigned(n)); };
+    Picture picture;
+    picture.width = width;
+    picture.height = height;
+    const int hueShift = uniform(256), clearX = uniform(width), clearY = uniform(height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int grain = uniform(24);
+            const auto channel = [&](int v) { return std::uint8_t(std::clamp(v + grain, 0, 255)); };
+            const int d = std::abs(x - clearX) + std::abs(y - clearY);
+            const std::uint8_t alpha = d < 12 ? 0 : d < 18 ? std::uint8_t(d * 14) : 255;
+            picture.rgba.insert(picture.rgba.end(),
+                                {channel((x * 255 / width + hueShift) % 256), channel(y * 255 / height),
+                                 channel((x + y) % 200), alpha});
+        }
+    }
+    return picture;
+}
+
+bool transparent(const Picture& picture, int x, int y, int threshold) {
+    return picture.pixel(x, y)[3] < threshold;
+}
+
+// Everything the pattern, palette and block map can hold, and what the reduction promises of them.
+void expectValid(const Picture& picture, const ReduceSettings& settings, const ReducedPicture& r) {
+    ASSERT_EQ(r.columns, picture.width / 16);
+    ASSERT_EQ(r.rows, picture.height / 16);
+    ASSERT_EQ(r.indices.size(), std::size_t(picture.width * picture.height));
+    EXPECT_GE(r.blocksUsed, 1);
+    EXPECT_LE(r.blocksUsed, settings.blocks);
+    bool clear = false;
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x)
+            clear = clear || transparent(picture, x, y, settings.alphaThreshold);
+    for (int b = 0; b < 16; ++b) {
+        for (std::uint16_t word : r.words[b]) EXPECT_EQ(word & 1, 0) << "block " << b;
+        if (clear) {
+            EXPECT_EQ(r.words[b][0], 0) << "block " << b;
+        }
+    }
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            const int block = r.blockOfCell[(y / 16) * r.columns + x / 16];
+            const int index = r.indices[std::size_t(y) * picture.width + x];
+            ASSERT_LT(block, r.blocksUsed);
+            ASSERT_LT(index, settings.colours) << x << "," << y;
+            if (transparent(picture, x, y, settings.alphaThreshold)) {
+                ASSERT_EQ(index, 0) << x << "," << y;
+            } else if (clear) {
+                ASSERT_NE(index, 0) << x << "," << y << ": index 0 is transparency";
+            }
+        }
+    }
+}
+
+TEST(ReduceColours, RandomPicturesGiveValidBlocksTheSameEveryTime) {
+    const struct {
+        int width, height, blocks, colours, threshold;
+    } cases[] = {{256, 256, 16, 16, 128}, {48, 32, 16, 16, 1},  {128, 64, 4, 8, 200},
+                 {16, 16, 1, 2, 128},     {64, 64, 3, 16, 255}, {32, 32, 16, 16, 0}};
+    unsigned seed = 1;
+    for (const auto& c : cases) {
+        const Picture picture = randomPicture(seed++, c.width, c.height);
+        for (Dither dither : {Dither::None, Dither::Ordered, Dither::Diffusion}) {
+            SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " " +
+                         std::string(toString(dither)));
+            ReduceSettings settings;
+            settings.blocks = c.blocks;
+            settings.colours = c.colours;
+            settings.alphaThreshold = c.threshold;
+            settings.dither = dither;
+            const ReducedPicture first = reduceColours(picture, settings);
+            expectValid(picture, settings, first);
+            const ReducedPicture again = reduceColours(picture, settings);
+            EXPECT_EQ(again.indices, first.indices);
+            EXPECT_EQ(again.blockOfCell, first.blockOfCell);
+            EXPECT_EQ(again.words, first.words);
+        }
+    }
+}
+
+TEST(ReduceColours, DitheringKeepsEveryCellsBlockAndColours) {
+    for (unsigned seed : {11u, 12u}) {
+        const Picture picture = randomPicture(seed, 128, 96);
+        ReduceSettings settings;
+        const ReducedPicture plain = reduceColours(picture, settings);
+        for (Dither dither : {Dither::Ordered, Dither::Diffusion}) {
+            settings.dither = dither;
+            const ReducedPicture dithered = reduceColours(picture, settings);
+            EXPECT_EQ(dithered.blockOfCell, plain.blockOfCell) << toString(dither);
+            EXPECT_EQ(dithered.words, plain.words) << toString(dither);
+            EXPECT_NE(dithered.indices, plain.indices) << toString(dither);
+        }
+    }
+}
+
+TEST(ReduceColours, CountsPartlyTransparentPixelsAndSeedsChangeOnlyTheSearch) {
+    const Picture picture = randomPicture(5, 64, 64);
+    long partly = 0;
+    for (std::size_t i = 3; i < picture.rgba.size(); i += 4)
+        partly += picture.rgba[i] > 0 && picture.rgba[i] < 255;
+    ASSERT_GT(partly, 0);
+    ReduceSettings settings;
+    EXPECT_EQ(reduceColours(picture, settings).roundedAlpha, partly);
+    settings.seed = 99;
+    expectValid(picture, settings, reduceColours(picture, settings));
+}
+
+// Pictures from 16 hidden blocks of 16 colours, each cell a random subset of one of them (in every other
+// round with transparent pixels too): --reduce gives the bytes the exact import gives, and says that it
+// kept them.
+TEST(ReduceColours, PicturesThatFitAreImportedAsWithoutReduce) {
+    std::mt19937 random(3);
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        std::array<std::array<std::array<std::uint8_t, 3>, 16>, 16> hidden;
+        for (auto& block : hidden)
+            for (auto& colour : block)
+                for (auto& c : colour) c = std::uint8_t(random() % 32 * 8 + random() % 8);
+        const bool clear = round % 2 == 1;
+        Picture picture;
+        picture.width = 16 * (4 + round * 2);
+        picture.height = 16 * (2 + round);
+        picture.rgba.resize(std::size_t(picture.width) * picture.height * 4);
+        for (int cy = 0; cy < picture.height / 16; ++cy) {
+            for (int cx = 0; cx < picture.width / 16; ++cx) {
+                const auto& block = hidden[random() % 16];
+                // With transparency, a hidden block has 15 colours: transparency is one more.
+                const int size = clear ? 15 : 16;
+                std::vector<int> subset(static_cast<std::size_t>(size));
+                std::iota(subset.begin(), subset.end(), 0);
+                std::shuffle(subset.begin(), subset.end(), random);
+                const std::size_t used = 1 + random() % std::size_t(size);
+                for (int i = 0; i < 256; ++i) {
+                    std::uint8_t* p = picture.rgba.data() +
+                                      (std::size_t(cy * 16 + i / 16) * picture.width + cx * 16 + i % 16) * 4;
+                    const auto& colour = block[std::size_t(subset[(i * 7 + cx) % used])];
+                    p[0] = colour[0], p[1] = colour[1], p[2] = colour[2];
+                    p[3] = clear && i % 37 == 0 ? 0 : 255;
+                }
+            }
+        }
+        ImportSettings exact;
+        const ImportResult expected = importPicture(picture, exact, PatternBytes{}, "p.png");
+        ImportSettings reduce;
+        reduce.reduce = ReduceSettings{};
+        reduce.reduce->dither = Dither::Diffusion;
+        const ImportResult got = importPicture(picture, reduce, PatternBytes{}, "p.png");
+        EXPECT_EQ(got.pattern, expected.pattern);
+        EXPECT_EQ(got.palette.bytes, expected.palette.bytes);
+        EXPECT_EQ(got.blockMap, expected.blockMap);
+        EXPECT_NE(std::find(got.notes.begin(), got.notes.end(),
+                            "picture p.png fits the palette as it is; every colour is kept"),
+                  got.notes.end());
+    }
+}
+
+}  // namespace
+}  // namespace nrbx::importing
