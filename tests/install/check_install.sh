@@ -36,11 +36,11 @@ for page in "$root"/share/man/man1/*.1.gz; do
   out=$(zcat "$page" | groff -man -ww -z 2>&1) || fail "groff failed on $page"
   [ -z "$out" ] || fail "groff warns on $page: $out"
   # As man shows it on an 80-column terminal: no line, examples included, runs past the edge.
-  wide=$(zcat "$page" | groff -man -Tutf8 -rLL=78n -P-c -P-b -P-u 2>/dev/null | awk 'length($0) > 80')
+  wide=$(zcat "$page" | groff -man -Tutf8 -rLL=78n -P-c -P-b -P-u 2>/dev/null | LC_ALL=C.UTF-8 grep -E '^.{81}' || true)
   [ -z "$wide" ] || fail "$page has lines wider than 80 columns: $wide"
 done
 for tool in nrbx nrbx-export nrbx-import nrbx-thumbnailer; do
-  wide=$(env -u DISPLAY "$root/bin/$tool" --help | awk 'length($0) > 80')
+  wide=$(env -u DISPLAY "$root/bin/$tool" --help | LC_ALL=C.UTF-8 grep -E '^.{81}' || true)
   [ -z "$wide" ] || fail "$tool --help has lines wider than 80 columns: $wide"
 done
 # One release history: the changelog's newest entry is the program's version and the metainfo's newest
