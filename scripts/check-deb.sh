@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Builds the Debian package, installs it with apt-get on this machine, runs both installed programs and
-# purges the package again, so the machine is left as it was. As root; for CI.
-# Usage: scripts/check-deb.sh [build folder, default build]. The folder is configured for the
-# prefix /usr, where a Debian package installs (the programs' help path follows the prefix).
+# Builds the Debian package (scripts/build-deb.sh), holds it to lintian --pedantic (any error or
+# warning fails), installs it with apt-get on this machine, runs the installed programs and purges the
+# package again, so the machine is left as it was. As root; for CI.
+# Usage: scripts/check-deb.sh [build folder, default build-deb] [extra CMake options]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build}
+build=${1:-build-deb}
+shift || true
 apt=(apt-get -o DPkg::Lock::Timeout=600 -y -qq)
 
 if dpkg-query -W -f='${Status}' nrbx 2>/dev/null | grep -q 'ok installed'; then
@@ -13,17 +14,26 @@ if dpkg-query -W -f='${Status}' nrbx 2>/dev/null | grep -q 'ok installed'; then
   exit 1
 fi
 
-cmake -S . -B "$build" -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
-cmake --build "$build" -j"$(nproc)" >/dev/null
-rm -f "$build"/nrbx_*.deb
-(cd "$build" && cpack -G DEB >/dev/null)
-deb=$(realpath "$build"/nrbx_*.deb)
+deb=$(bash scripts/build-deb.sh "$build" "$@")
 echo "== $(basename "$deb")"
 dpkg-deb --field "$deb" Package Version Architecture Section Depends Recommends
 # shlibdeps derives Depends from what the programs link: libdeflate writes PNG files, libpng reads them.
 for lib in libdeflate0 libpng16-16; do
   dpkg-deb --field "$deb" Depends | grep -q "$lib" || { echo "check-deb: Depends lacks $lib" >&2; exit 1; }
 done
+
+echo "== lintian --pedantic"
+# Info and pedantic tags are shown and left to judgement; errors and warnings are not accepted.
+lintian --pedantic --display-info "$deb" | tee "$build/lintian.txt"
+if grep -Eq '^[EW]: ' "$build/lintian.txt"; then
+  echo "check-deb: lintian reports errors or warnings" >&2
+  exit 1
+fi
+# The hardening the package build promises is not left to judgement either.
+if grep -q ' hardening-' "$build/lintian.txt"; then
+  echo "check-deb: lintian finds executables without Debian's hardening" >&2
+  exit 1
+fi
 
 trap '"${apt[@]}" purge nrbx >/dev/null' EXIT
 "${apt[@]}" install "$deb" >/dev/null

@@ -11,7 +11,8 @@ packages=(
   fonts-ipafont-gothic
   python3 python3-pil
   xvfb xauth x11-utils imagemagick xdotool openbox wmctrl libxcb1-dev
-  desktop-file-utils appstream groff-base dpkg-dev shared-mime-info bash-completion
+  xfwm4 metacity dbus weston qt6-wayland
+  desktop-file-utils appstream groff-base dpkg-dev shared-mime-info bash-completion lintian
   hyperfine
 )
 missing=()

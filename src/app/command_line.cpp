@@ -29,10 +29,12 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
 
 std::string usageText(const std::string& helpFile) {
     return "Usage: nrbx [FILE...]\n"
-           "Shows sprite-pattern files (32768 bytes, 256 sprites of 16x16 pixels) in the nrbx window.\n"
+           "Shows sprite-pattern files (32768 bytes, 256 sprites of 16x16 pixels) in the\n"
+           "nrbx window.\n"
            "\n"
-           "Each FILE is loaded in order once the window is shown: a name ending in .pal as a palette\n"
-           "file, any other name as a sprite-pattern file. Files dropped onto the window load the same way.\n"
+           "Each FILE is loaded in order once the window is shown: a name ending in .pal as\n"
+           "a palette file, any other name as a sprite-pattern file. Files dropped onto the\n"
+           "window load the same way.\n"
            "\n"
            "  -h, --help      show this help\n"
            "      --version   show the version\n"

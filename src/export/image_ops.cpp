@@ -1,5 +1,6 @@
 #include "export/image_ops.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "data/pattern.h"
@@ -12,11 +13,11 @@ std::size_t bytesPerPixel(const ExportImage& image) {
     return image.bpp == 24 ? 3 : 1;
 }
 
-// Each pixel repeated factor times both ways.
-ExportImage enlarged(const ExportImage& image, int factor) {
+// Pixel (x, y) of the result is pixel (x * image.width / width, y * image.height / height) of the image.
+ExportImage sampled(const ExportImage& image, int width, int height) {
     ExportImage out;
-    out.width = image.width * factor;
-    out.height = image.height * factor;
+    out.width = width;
+    out.height = height;
     out.bpp = image.bpp;
     out.colorTable = image.colorTable;
     const std::size_t bpp = bytesPerPixel(image);
@@ -25,10 +26,10 @@ ExportImage enlarged(const ExportImage& image, int factor) {
     out.pixels.resize(static_cast<std::size_t>(out.width) * out.height * bpp);
     if (pixelAlpha) out.alpha.resize(static_cast<std::size_t>(out.width) * out.height);
     for (int y = 0; y < out.height; ++y) {
-        const std::size_t srcRow = static_cast<std::size_t>(y / factor) * image.width;
+        const std::size_t srcRow = static_cast<std::size_t>(y) * image.height / height * image.width;
         const std::size_t dstRow = static_cast<std::size_t>(y) * out.width;
         for (int x = 0; x < out.width; ++x) {
-            const std::size_t src = srcRow + x / factor;
+            const std::size_t src = srcRow + static_cast<std::size_t>(x) * image.width / width;
             std::memcpy(&out.pixels[(dstRow + x) * bpp], &image.pixels[src * bpp], bpp);
             if (pixelAlpha) out.alpha[dstRow + x] = image.alpha[src];
         }
@@ -65,7 +66,17 @@ void packNibbles(const std::uint8_t* indices, std::size_t count, std::uint8_t* o
 
 ExportImage scaledExport(const ExportImage& image, int factor) {
     if (factor <= 1) return image;
-    return enlarged(image, factor);
+    return sampled(image, image.width * factor, image.height * factor);
+}
+
+ExportImage fittedExport(const ExportImage& image, int maxSide) {
+    const int longer = std::max(image.width, image.height);
+    if (longer == 0 || maxSide < 1) return image;
+    if (longer <= maxSide) return scaledExport(image, maxSide / longer);
+    const auto side = [&](int length) {
+        return std::max(1, static_cast<int>(static_cast<long long>(length) * maxSide / longer));
+    };
+    return sampled(image, side(image.width), side(image.height));
 }
 
 }  // namespace nrbx::exporting

@@ -1,5 +1,6 @@
 #pragma once
-// Changes of an export image on its way to the file: transparency of colour index 0, enlargement.
+// Changes of an export image on its way to the file: transparency of colour index 0, enlargement,
+// fitting into a thumbnail's size.
 
 #include <cstddef>
 #include <cstdint>
@@ -20,5 +21,9 @@ void packNibbles(const std::uint8_t* indices, std::size_t count, std::uint8_t* o
 
 // Every pixel as a factor x factor square (nearest neighbour); factor 1 returns the image as it is.
 ExportImage scaledExport(const ExportImage& image, int factor);
+
+// The image at most maxSide pixels on its longer side, nearest neighbour, so pixels stay sharp: an
+// image that fits is enlarged by the largest whole factor that still fits, a larger one sampled down.
+ExportImage fittedExport(const ExportImage& image, int maxSide);
 
 }  // namespace nrbx::exporting

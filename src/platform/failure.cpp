@@ -41,8 +41,12 @@ Failure fileOpenFailure(std::string_view path, std::string reason) {
 }
 
 Failure fileCreateFailure(std::string_view path, int error) {
+    return fileCreateFailure(path, systemReason(error));
+}
+
+Failure fileCreateFailure(std::string_view path, std::string reason) {
     return Failure(FailureKind::FileCreate, "ファイル " + std::string(path) + " を作成できません",
-                   systemReason(error));
+                   std::move(reason));
 }
 
 Failure streamReadFailure(int error) {

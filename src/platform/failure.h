@@ -44,6 +44,7 @@ std::string systemReason(int error);
 Failure fileOpenFailure(std::string_view path, int error = 0);
 Failure fileOpenFailure(std::string_view path, std::string reason);
 Failure fileCreateFailure(std::string_view path, int error = 0);
+Failure fileCreateFailure(std::string_view path, std::string reason);
 Failure streamReadFailure(int error = 0);
 Failure streamWriteFailure(int error = 0);
 

@@ -169,7 +169,8 @@ AtomicOutputFile::AtomicOutputFile(const std::string& path) : m_path(path) {
     std::optional<mode_t> keptMode;
     if (const auto& st = landing.existing) {
         // An existing file the user may not write stays as it is, as a direct overwrite would.
-        if (!S_ISREG(st->st_mode)) throw fileCreateFailure(m_path, S_ISDIR(st->st_mode) ? EISDIR : EINVAL);
+        if (S_ISDIR(st->st_mode)) throw fileCreateFailure(m_path, EISDIR);
+        if (!S_ISREG(st->st_mode)) throw fileCreateFailure(m_path, std::string("not a regular file"));
         if (::access(target.c_str(), W_OK) != 0) throw fileCreateFailure(m_path, errno);
         // Permission bits only: a set-user-ID or set-group-ID bit would now grant the saver's rights.
         keptMode = st->st_mode & 0777;

@@ -4,6 +4,7 @@
 #include "platform/qt/help_viewer.h"
 #include "platform/qt/link_opener.h"
 #include "platform/qt/locale_settings.h"
+#include "platform/qt/title_strip.h"
 #include "platform/qt/window_hints.h"
 #include "ui/shell_state.h"
 #include "ui/version_text.h"
@@ -100,6 +101,14 @@ Tap_fm::Tap_fm()
         makeLabel(this, QString::fromUtf8(kMakerAddress), 32, 128, platform::designFont(13, false, true));
     lb_hlink->setCursor(Qt::PointingHandCursor);
     lb_hlink->installEventFilter(this);
+
+    if (platform::dialogsDrawOwnTitle()) {
+        // The designed client area stays as it is, below the window's own title bar.
+        const QList<QWidget*> controls = findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+        const int bar = platform::addOwnTitleBar(this);
+        for (QWidget* control : controls) control->move(control->pos() + QPoint(0, bar));
+        setFixedSize(256, 197 + bar);
+    }
 }
 
 void Tap_fm::showInFront() {

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "canvas/selection.h"
+#include "platform/qt/title_strip.h"
 #include "platform/qt/window_hints.h"
 #include "ui/shell_state.h"
 
@@ -32,6 +33,7 @@ class DialogFrame : public QObject {
 void presentWithMessageBox(const FailureBox& request) {
     QMessageBox box(request.icon, request.caption, request.text, QMessageBox::Ok, request.owner);
     box.setWindowModality(request.modality);
+    if (platform::dialogsDrawOwnTitle()) box.setContentsMargins(0, platform::addOwnTitleBar(&box), 0, 0);
     DialogFrame frame;
     box.installEventFilter(&frame);
     box.exec();

@@ -52,6 +52,8 @@ namespace {
 constexpr int kStatusBarHeight = 19;
 // How long a new size must stand before the window takes it back (window-manager round trips).
 constexpr int kSizeSettleMs = 250;
+// A window manager that never gives the size back (a tiling one) is not asked for ever.
+constexpr int kMaxSizeRequests = 8;
 
 const QString kConverting = QStringLiteral("変換中です・・・・");
 const QString kNoPalette = QStringLiteral("パレットが未定義です。（デフォルトパレットで代用表示中）");
@@ -282,7 +284,21 @@ QSize Tnrbx_form::designedSize() const {
 
 void Tnrbx_form::keepDesignedSize() {
     if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)) return;
-    if (size() != designedSize()) platform::resizeInPlace(this, designedSize());
+    if (size() == designedSize()) {
+        m_sizeRequests = 0;
+        return;
+    }
+    // xfwm4, marco and metacity ignore a size asked for while they still hold an edge drag, and tell
+    // nothing when it ends: so the request waits for the button's release, and is checked again after
+    // it, until the window has its size. Size limits would do it without asking, but cost maximise.
+    if (platform::pointerButtonHeld()) {
+        m_sizeCheck->start();
+        return;
+    }
+    if (m_sizeRequests >= kMaxSizeRequests) return;
+    ++m_sizeRequests;
+    platform::resizeInPlace(this, designedSize());
+    m_sizeCheck->start();
 }
 
 void Tnrbx_form::placeOnScreen() {

@@ -130,6 +130,7 @@ class Tnrbx_form : public QMainWindow {
     int runSaveDialog(const QString& title);
 
     QTimer* m_sizeCheck = nullptr;
+    int m_sizeRequests = 0;  // designed-size requests since the size was last right
     bool m_placedWithFrame = false;
 };
 

@@ -13,9 +13,10 @@ DESTDIR="$work/dest" cmake --install "$build" >/dev/null
 root="$work/dest$prefix"
 id=org.example.nrbx
 
-for f in bin/nrbx bin/nrbx-export bin/nrbx-import share/nrbx/nrbx.hlp share/applications/$id.desktop \
+for f in bin/nrbx bin/nrbx-export bin/nrbx-import bin/nrbx-thumbnailer share/nrbx/nrbx.hlp share/applications/$id.desktop \
          share/metainfo/$id.metainfo.xml share/mime/packages/$id.xml share/thumbnailers/nrbx.thumbnailer \
          share/man/man1/nrbx.1.gz share/man/man1/nrbx-export.1.gz share/man/man1/nrbx-import.1.gz \
+         share/man/man1/nrbx-thumbnailer.1.gz share/doc/nrbx/changelog.gz \
          share/bash-completion/completions/nrbx-export share/bash-completion/completions/nrbx-import \
          share/doc/nrbx/README.md share/doc/nrbx/copyright share/doc/nrbx/samples/demo.pcg \
          share/doc/nrbx/samples/demo.pal; do
@@ -34,7 +35,22 @@ appstreamcli validate-tree --no-net --pedantic "$root"  # the metainfo with its 
 for page in "$root"/share/man/man1/*.1.gz; do
   out=$(zcat "$page" | groff -man -ww -z 2>&1) || fail "groff failed on $page"
   [ -z "$out" ] || fail "groff warns on $page: $out"
+  # As man shows it on an 80-column terminal: no line, examples included, runs past the edge.
+  wide=$(zcat "$page" | groff -man -Tutf8 -rLL=78n -P-c -P-b -P-u 2>/dev/null | LC_ALL=C.UTF-8 grep -E '^.{81}' || true)
+  [ -z "$wide" ] || fail "$page has lines wider than 80 columns: $wide"
 done
+for tool in nrbx nrbx-export nrbx-import nrbx-thumbnailer; do
+  wide=$(env -u DISPLAY "$root/bin/$tool" --help | LC_ALL=C.UTF-8 grep -E '^.{81}' || true)
+  [ -z "$wide" ] || fail "$tool --help has lines wider than 80 columns: $wide"
+done
+# One release history: the changelog's newest entry is the program's version and the metainfo's newest
+# release, of the same day.
+zcat "$root/share/doc/nrbx/changelog.gz" >"$work/changelog"
+version=$(dpkg-parsechangelog -l "$work/changelog" -SVersion)
+day=$(date -u -d "$(dpkg-parsechangelog -l "$work/changelog" -SDate)" +%F)
+[ "$("$root/bin/nrbx-export" --version)" = "nrbx-export $version" ] || fail "the changelog's version $version is not the program's"
+grep -q "<release version=\"$version\" date=\"$day\">" "$root/share/metainfo/$id.metainfo.xml" ||
+  fail "the metainfo's releases lack $version of $day"
 
 echo "== file types"
 cp -r "$root/share/mime" "$work/mime"
@@ -52,12 +68,21 @@ echo "== nrbx-import"
 [ "$("$root/bin/nrbx-import" --version)" = "nrbx-import 0.20" ] || fail "nrbx-import --version"
 "$root/bin/nrbx-import" "$work/demo.png" -p "$samples/demo.pal" -o "$work/demo.pcg"
 cmp -s "$work/demo.pcg" "$samples/demo.pcg" || fail "nrbx-import did not give the pattern back"
-# The thumbnailer's command line as a file manager runs it: %i the pattern file, %o the PNG to write.
-exec_line=$(sed -n 's/^Exec=//p' "$root/share/thumbnailers/nrbx.thumbnailer")
-exec_line=${exec_line//%i/$samples/demo.pcg}
-exec_line=${exec_line//%o/$work/thumb.png}
-(PATH="$root/bin:$PATH" && eval "$exec_line")
-[ "$(identify -format '%m %wx%h' "$work/thumb.png")" = "PNG 256x256" ] || fail "the thumbnailer wrote no PNG"
+# The thumbnailer's command line as tumbler runs it: %i the pattern file, %s the size, %o a file the
+# service has made and holds open, reading the thumbnail back through that same handle.
+for size in 128 100 512; do
+  exec_line=$(sed -n 's/^Exec=//p' "$root/share/thumbnailers/nrbx.thumbnailer")
+  exec_line=${exec_line//%i/$samples/demo.pcg}
+  exec_line=${exec_line//%s/$size}
+  exec_line=${exec_line//%o/$work/thumb.png}
+  : >"$work/thumb.png"
+  exec 7<>"$work/thumb.png"
+  (PATH="$root/bin:$PATH" && eval "$exec_line") || fail "the thumbnailer failed at size $size"
+  cat <&7 >"$work/thumb-read.png"
+  exec 7>&-
+  [ "$(identify -format '%m %wx%h' "$work/thumb-read.png")" = "PNG ${size}x$size" ] ||
+    fail "at size $size the service read back '$(identify -format '%m %wx%h' "$work/thumb-read.png" 2>&1)'"
+done
 
 echo "== bash completion"
 complete_words() {
@@ -66,11 +91,12 @@ complete_words() {
     source "$0"
     COMP_WORDS=("$@"); COMP_CWORD=$(( ${#COMP_WORDS[@]} - 1 )); COMP_LINE="${COMP_WORDS[*]}"
     COMP_POINT=${#COMP_LINE}
-    _nrbx_export nrbx-export "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD-1]}"
-    echo "${COMPREPLY[*]}"' "$root/share/bash-completion/completions/nrbx-export" "$@"
+    "_${1//-/_}" "$1" "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD-1]}"
+    echo "${COMPREPLY[*]}"' "$root/share/bash-completion/completions/$1" "$@"
 }
 [ "$(complete_words nrbx-export a.pcg -d '')" = "24 8 4" ] || fail "no depths offered after -d"
 [ "$(complete_words nrbx-export --ver)" = "--verbose --version" ] || fail "options not offered for --ver"
+[ "$(complete_words nrbx-import --ind)" = "--indexed" ] || fail "nrbx-import offers '$(complete_words nrbx-import --ind)'"
 
 echo "== nrbx"
 # Answered without a window: no display is needed at all.

@@ -69,6 +69,18 @@ TEST_F(FileLayer, OpeningRefusesWhatIsNotARegularFile) {
     }
     EXPECT_EQ(failureOf([&] { InputFile in(dir()); }), FailureKind::FileOpen);
     EXPECT_EQ(failureOf([&] { InputFile in("/dev/null"); }), FailureKind::FileOpen);
+    // An output is refused in the same words, whether a FIFO or a device.
+    const fs::path fifo = file("pipe.bmp");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& output : {fifo.string(), std::string("/dev/null")}) {
+        try {
+            AtomicOutputFile out(output);
+            ADD_FAILURE() << output << " was taken as an output";
+        } catch (const Failure& f) {
+            EXPECT_EQ(f.kind(), FailureKind::FileCreate);
+            EXPECT_EQ(f.reason(), "not a regular file") << output;
+        }
+    }
 }
 
 TEST_F(FileLayer, OpeningAFifoWithoutWriterFailsAtOnceInsteadOfHanging) {

@@ -124,4 +124,15 @@ void resizeInPlace(QWidget* window, const QSize& size) {
     xcb_flush(connection);
 }
 
+bool pointerButtonHeld() {
+    xcb_connection_t* connection = xcbConnection();
+    if (!connection) return false;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    const std::unique_ptr<xcb_query_pointer_reply_t, FreeReply> reply(
+        xcb_query_pointer_reply(connection, xcb_query_pointer(connection, root), nullptr));
+    constexpr std::uint16_t kAnyButton =
+        XCB_BUTTON_MASK_1 | XCB_BUTTON_MASK_2 | XCB_BUTTON_MASK_3 | XCB_BUTTON_MASK_4 | XCB_BUTTON_MASK_5;
+    return reply && (reply->mask & kAnyButton) != 0;
+}
+
 }  // namespace nrbx::platform

@@ -17,4 +17,8 @@ void frameAsDialog(QWidget* window);
 // the plain resize.
 void resizeInPlace(QWidget* window, const QSize& size);
 
+// Whether a mouse button is held down anywhere on the screen, as the X server sees it: during a window
+// manager's drag of the frame Qt hears nothing of the pointer. False outside X11.
+bool pointerButtonHeld();
+
 }  // namespace nrbx::platform
