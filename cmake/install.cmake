@@ -9,6 +9,8 @@ install(FILES ${NRBX_DIST}/${NRBX_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DA
 install(FILES ${NRBX_DIST}/${NRBX_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${NRBX_DIST}/${NRBX_APP_ID}.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
 install(FILES ${NRBX_DIST}/nrbx.thumbnailer DESTINATION ${CMAKE_INSTALL_DATADIR}/thumbnailers)
+install(FILES ${NRBX_DIST}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME nrbx)
 install(DIRECTORY ${NRBX_DIST}/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 install(FILES ${NRBX_DIST}/bash-completion/nrbx-export ${NRBX_DIST}/bash-completion/nrbx-import
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
