@@ -20,8 +20,9 @@ rm -f "$build"/nrbx_*.deb
 deb=$(realpath "$build"/nrbx_*.deb)
 echo "== $(basename "$deb")"
 dpkg-deb --field "$deb" Package Version Architecture Section Depends Recommends
-# shlibdeps derives Depends from what the programs link: libdeflate writes PNG files, libpng reads them.
-for lib in libdeflate0 libpng16-16; do
+# shlibdeps derives Depends from what the programs link: libdeflate and zlib write PNG files, libpng
+# reads them.
+for lib in libdeflate0 zlib1g libpng16-16; do
   dpkg-deb --field "$deb" Depends | grep -q "$lib" || { echo "check-deb: Depends lacks $lib" >&2; exit 1; }
 done
 
