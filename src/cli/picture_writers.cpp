@@ -10,6 +10,7 @@ namespace nrbx::cli {
 PictureWriters::PictureWriters() {
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const auto count = std::min<std::size_t>(cores, kSlots);
+    m_queue.reserve(kSlots);  // so submit cannot fail halfway
     m_threads.reserve(count);
     for (std::size_t n = 0; n < count; ++n) m_threads.emplace_back([this] { work(); });
 }
