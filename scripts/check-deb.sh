@@ -17,8 +17,9 @@ fi
 deb=$(bash scripts/build-deb.sh "$build" "$@")
 echo "== $(basename "$deb")"
 dpkg-deb --field "$deb" Package Version Architecture Section Depends Recommends
-# shlibdeps derives Depends from what the programs link: libdeflate writes PNG files, libpng reads them.
-for lib in libdeflate0 libpng16-16; do
+# shlibdeps derives Depends from what the programs link: libdeflate and zlib write PNG files, libpng
+# reads them.
+for lib in libdeflate0 zlib1g libpng16-16; do
   dpkg-deb --field "$deb" Depends | grep -q "$lib" || { echo "check-deb: Depends lacks $lib" >&2; exit 1; }
 done
 

@@ -7,7 +7,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
-  libpng-dev libdeflate-dev
+  libpng-dev libdeflate-dev zlib1g-dev
   fonts-ipafont-gothic
   python3 python3-pil
   xvfb xauth x11-utils imagemagick xdotool openbox wmctrl libxcb1-dev

@@ -1,6 +1,7 @@
 #include "export/png/png_writer.h"
 
 #include <libdeflate.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <array>
@@ -18,11 +19,19 @@ namespace nrbx::exporting {
 namespace {
 
 // Level 6: the lowest at which libdeflate's files are no larger than libpng's at its default (zlib
-// level 6) for sprite pictures in their palette, random colours and indexed pictures alike (level 5 is
-// larger on the demo picture), at well over twice libpng's speed; level 7 costs 1.4 to 2.3 times as much
-// for 2 to 5 % less. Pictures in the start-up palette and RGBA ones come out 1 to 16 % larger than
-// libpng's (docs/performance.md).
+// level 6, unfiltered) for sprite pictures in their palette, random colours and indexed pictures alike
+// (level 5 is larger on the demo picture), at well over twice libpng's speed; level 7 costs 1.4 to 2.3
+// times as much for 2 to 5 % less.
 constexpr int kDeflateLevel = 6;
+
+// Where libdeflate at level 6 loses to zlib at level 6 (today's files, libpng's default), zlib does the
+// work, so no file is larger than before (docs/performance.md): RGBA rows always (libdeflate was 8 to
+// 16 % larger on them at level 6 and still larger on random colours at level 8), and RGB rows whose
+// libdeflate stream is below a twelfth of them (few colours in long runs, as in the start-up palette:
+// 2.5 % larger), where zlib is tried as well and the smaller stream kept. The sprite pictures the
+// converter is for deflate to 9 to 10 % of their rows and stay on libdeflate alone.
+constexpr std::size_t kRetryFraction = 12;
+constexpr int kZlibLevel = 6;
 
 // Sides beyond this are refused: twice the largest export (256 pixels at --scale 8), and a bound on the
 // buffers (4096 x 4096 at four bytes a pixel is 64 MiB of rows) and on every chunk length.
@@ -32,13 +41,48 @@ struct CompressorFree {
     void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
 };
 
+// zlib's stream with libpng's settings (window 15, memLevel 8, default strategy), kept and reset per
+// picture like the compressor.
+class ZlibStream {
+  public:
+    ZlibStream() = default;
+    ZlibStream(const ZlibStream&) = delete;
+    ZlibStream& operator=(const ZlibStream&) = delete;
+    ~ZlibStream() {
+        if (ready_) deflateEnd(&z_);
+    }
+    // The zlib stream of n bytes into out (room for at most room); 0 if it does not fit or zlib fails.
+    std::size_t compress(const std::uint8_t* in, std::size_t n, std::uint8_t* out, std::size_t room) {
+        if (!ready_) {
+            ready_ = deflateInit2(&z_, kZlibLevel, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+            if (!ready_) return 0;
+        } else if (deflateReset(&z_) != Z_OK) {
+            return 0;
+        }
+        const auto most = std::numeric_limits<uInt>::max();
+        if (n > most || room > most) return 0;
+        z_.next_in = const_cast<Bytef*>(in);
+        z_.avail_in = static_cast<uInt>(n);
+        z_.next_out = out;
+        z_.avail_out = static_cast<uInt>(room);
+        if (deflate(&z_, Z_FINISH) != Z_STREAM_END) return 0;
+        return static_cast<std::size_t>(z_.total_out);
+    }
+
+  private:
+    z_stream z_{};
+    bool ready_ = false;
+};
+
 // Kept for the life of the thread, so a batch allocates the compressor (656 KiB of tables at this
 // level) and faults in the row and file buffers once rather than for every picture. Only sizes grow;
 // what a call leaves behind is never read by the next one.
 struct Scratch {
     std::unique_ptr<libdeflate_compressor, CompressorFree> compressor;
+    ZlibStream zlib;
     std::vector<std::uint8_t> rows;  // a filter byte (0: none), then the row's bytes, per row
     std::vector<std::uint8_t> file;
+    std::vector<std::uint8_t> retry;  // zlib's stream when it is tried after libdeflate's
 };
 thread_local Scratch t_scratch;
 
@@ -139,7 +183,8 @@ std::size_t encodeToScratch(const ExportImage& image) {
     std::size_t trns = indexed ? std::min(image.alpha.size(), image.colorTable.size()) : 0;
     while (trns > 0 && image.alpha[trns - 1] == 255) --trns;
     const std::size_t plte = indexed ? image.colorTable.size() * 3 : 0;
-    const std::size_t bound = libdeflate_zlib_compress_bound(s.compressor.get(), rowsSize);
+    const std::size_t bound = std::max<std::size_t>(
+        libdeflate_zlib_compress_bound(s.compressor.get(), rowsSize), compressBound(rowsSize));
     const std::size_t most = 8 + 25 + (plte ? 12 + plte : 0) + (trns ? 12 + trns : 0) + 12 + bound + 12;
     try {
         ensureSize(s.rows, rowsSize);
@@ -167,8 +212,26 @@ std::size_t encodeToScratch(const ExportImage& image) {
         std::memcpy(p + 8, image.alpha.data(), trns);
         p = closeChunk(p, "tRNS", trns);
     }
-    const std::size_t idat =
-        libdeflate_zlib_compress(s.compressor.get(), s.rows.data(), rowsSize, p + 8, bound);
+    std::uint8_t* const stream = p + 8;
+    std::size_t idat = 0;
+    if (hasPixelAlpha(image)) {
+        idat = s.zlib.compress(s.rows.data(), rowsSize, stream, bound);
+    } else {
+        idat = libdeflate_zlib_compress(s.compressor.get(), s.rows.data(), rowsSize, stream, bound);
+        if (!indexed && idat != 0 && idat < rowsSize / kRetryFraction) {
+            try {
+                ensureSize(s.retry, idat);
+            } catch (const std::bad_alloc&) {
+                throw encodingFailure();
+            }
+            // Only a smaller stream fits the room, so anything zlib returns here wins.
+            const std::size_t other = s.zlib.compress(s.rows.data(), rowsSize, s.retry.data(), idat - 1);
+            if (other != 0) {
+                std::memcpy(stream, s.retry.data(), other);
+                idat = other;
+            }
+        }
+    }
     if (idat == 0 || idat > std::numeric_limits<std::int32_t>::max()) throw encodingFailure();
     p = closeChunk(p, "IDAT", idat);
     p = closeChunk(p, "IEND", 0);
