@@ -28,37 +28,37 @@ void SetExportDepth(benchmark::State& state) {
 }
 BENCHMARK(SetExportDepth)->Arg(8)->Arg(4)->UseManualTime();
 
-void WriteBmpFile(benchmark::State& state) {
+// Times write(image, path) on a file in /dev/shm, so that the figure is the writer's and not the disk's.
+template <typename Write>
+void timeWriteInMemory(benchmark::State& state, const exporting::ExportImage& image, const char* extension,
+                       Write write) {
     const std::filesystem::path dir = "/dev/shm";
     if (!std::filesystem::is_directory(dir)) {
         state.SkipWithError("/dev/shm is missing");
         return;
     }
+    const std::string path = (dir / ("nrbx-bench-" + std::to_string(::getpid()) + "-" +
+                                     std::to_string(state.range(0)) + extension))
+                                 .string();
+    timeEach(state, [&] { write(image, path); });
+    std::filesystem::remove(path);
+}
+
+void WriteBmpFile(benchmark::State& state) {
     loadDemo();
     const int bpp = int(state.range(0));
     const exporting::ExportImage image = exporting::savedPicture(std::nullopt, bpp);
-    const std::string path =
-        (dir / ("nrbx-bench-" + std::to_string(::getpid()) + "-" + std::to_string(bpp) + ".bmp")).string();
-    timeEach(state, [&] { exporting::WriteBmpFile(image, path); });
-    std::filesystem::remove(path);
+    timeWriteInMemory(state, image, ".bmp", exporting::WriteBmpFile);
 }
 BENCHMARK(WriteBmpFile)->Arg(24)->Arg(8)->Arg(4)->UseManualTime();
 
 // 24: RGB; 8: sprite-indexed (the palette table as colour table), as nrbx-export --indexed sprite writes.
 void WritePngFile(benchmark::State& state) {
-    const std::filesystem::path dir = "/dev/shm";
-    if (!std::filesystem::is_directory(dir)) {
-        state.SkipWithError("/dev/shm is missing");
-        return;
-    }
     loadDemo();
     const int bpp = int(state.range(0));
     const exporting::ExportImage image =
         bpp == 24 ? exporting::wholePictureExport() : exporting::spriteIndexedExport(0, 0, 15, 15, bpp);
-    const std::string path =
-        (dir / ("nrbx-bench-" + std::to_string(::getpid()) + "-" + std::to_string(bpp) + ".png")).string();
-    timeEach(state, [&] { exporting::WritePngFile(image, path); });
-    std::filesystem::remove(path);
+    timeWriteInMemory(state, image, ".png", exporting::WritePngFile);
 }
 BENCHMARK(WritePngFile)->Arg(24)->Arg(8)->UseManualTime();
 
