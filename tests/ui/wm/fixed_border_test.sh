@@ -44,16 +44,7 @@ pids+=($!)
 for _ in $(seq 100); do wmctrl -m 2>/dev/null | grep -q "^Name: $name" && break; sleep 0.1; done
 wmctrl -m 2>/dev/null | grep -q "^Name: $name" || { echo "FAIL: $wm did not start"; cat "$work/wm.log"; exit 1; }
 
-window_titled() {
-    for _ in $(seq 100); do
-        local id
-        id=$(wmctrl -l | awk -v t="$1" '{ name = $0; sub(/^[^ ]+ +[^ ]+ +[^ ]+ /, "", name); if (name == t) print $1 }')
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 0.1
-    done
-    return 1
-}
-geometry() { xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} /Width:/{w=$2} /Height:/{h=$2} END{print w, h, x, y}'; }
+. "$(dirname "$0")/x_windows.sh"
 
 "$nrbx" >"$work/nrbx.log" 2>&1 &
 pids+=($!)

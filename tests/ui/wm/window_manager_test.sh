@@ -27,18 +27,7 @@ pids+=($!)
 for _ in $(seq 50); do wmctrl -m 2>/dev/null | grep -q Openbox && break; sleep 0.1; done
 wmctrl -m 2>/dev/null | grep -q Openbox || { echo "FAIL: the window manager did not start"; cat "$work/openbox.log"; exit 1; }
 
-# Waits for a managed window whose title is $1 and prints its id.
-window_titled() {
-    for _ in $(seq 100); do
-        local id
-        id=$(wmctrl -l | awk -v t="$1" '{ name = $0; sub(/^[^ ]+ +[^ ]+ +[^ ]+ /, "", name); if (name == t) print $1 }')
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 0.1
-    done
-    return 1
-}
-# Width, height and the client area's absolute left and top of a window.
-geometry() { xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} /Width:/{w=$2} /Height:/{h=$2} END{print w, h, x, y}'; }
+. "$(dirname "$0")/x_windows.sh"
 # Windows of the program that are mapped, menus included.
 mapped_count() { xdotool search --onlyvisible --pid "$1" 2>/dev/null | wc -l; }
 pixel() { convert "$1" -format "%[pixel:p{$2,$3}]" info:; }
