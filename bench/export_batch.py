@@ -85,8 +85,8 @@ def main():
         inputs = make_inputs(args.folder, kind, args.files)
         patterns = sorted(os.path.join(inputs, n) for n in os.listdir(inputs))
         commands = []
-        for spec in args.contenders:
-            label, binary = spec.split("=", 1)
+        for contender in args.contenders:
+            label, binary = contender.split("=", 1)
             commands.append((label, [binary, "-p", palette, "-O", out] + options + patterns))
         if args.python and py_options is not None:
             script = os.path.join(HERE, "py_export.py")

@@ -19,11 +19,8 @@ cleanup() {
 work=$(mktemp -d)
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "FAIL: Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
-export DISPLAY=:$(head -n1 "$work/display")
+. "$(dirname "$0")/x_windows.sh"
+start_xvfb
 export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$work XDG_CONFIG_HOME=$work/config
 export NO_AT_BRIDGE=1 GTK_A11Y=none
 unset QT_SCALE_FACTOR
@@ -44,7 +41,6 @@ pids+=($!)
 for _ in $(seq 100); do wmctrl -m 2>/dev/null | grep -q "^Name: $name" && break; sleep 0.1; done
 wmctrl -m 2>/dev/null | grep -q "^Name: $name" || { echo "FAIL: $wm did not start"; cat "$work/wm.log"; exit 1; }
 
-. "$(dirname "$0")/x_windows.sh"
 
 "$nrbx" >"$work/nrbx.log" 2>&1 &
 pids+=($!)

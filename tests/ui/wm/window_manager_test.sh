@@ -13,12 +13,8 @@ cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; wait 2>/dev/n
 work=$(mktemp -d)
 trap cleanup EXIT
 
-# A display number nobody else holds: Xvfb picks it and reports it.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "FAIL: Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
-export DISPLAY=:$(head -n1 "$work/display")
+. "$(dirname "$0")/x_windows.sh"
+start_xvfb
 export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$work
 unset QT_SCALE_FACTOR
 
@@ -27,7 +23,6 @@ pids+=($!)
 for _ in $(seq 50); do wmctrl -m 2>/dev/null | grep -q Openbox && break; sleep 0.1; done
 wmctrl -m 2>/dev/null | grep -q Openbox || { echo "FAIL: the window manager did not start"; cat "$work/openbox.log"; exit 1; }
 
-. "$(dirname "$0")/x_windows.sh"
 # Windows of the program that are mapped, menus included.
 mapped_count() { xdotool search --onlyvisible --pid "$1" 2>/dev/null | wc -l; }
 pixel() { convert "$1" -format "%[pixel:p{$2,$3}]" info:; }

@@ -1,4 +1,14 @@
-# Sourced by the window-manager tests: finding the program's windows and reading their geometry.
+# Sourced by the window-manager tests: the X server, finding the program's windows and their geometry.
+
+# Starts Xvfb on a display number nobody else holds (Xvfb picks it and reports it), adds it to the
+# caller's pids and exports DISPLAY; ends the test when it cannot start.
+start_xvfb() {
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+    [ -s "$work/display" ] || { echo "FAIL: Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
+    export DISPLAY=:$(head -n1 "$work/display")
+}
 
 # Waits for a managed window whose title is $1 and prints its id.
 window_titled() {
