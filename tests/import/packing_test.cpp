@@ -82,6 +82,50 @@ TEST(Packing, CellsFromSixteenHiddenBlocksAlwaysPack) {
     EXPECT_GT(searched, 0);  // some of them only the search packs
 }
 
+// Cells of `smallest..largest` colours from 16 hidden blocks of 16 drawn from one pool of colours, so
+// that every block shares most of its colours with the others; `clear` adds one colour to every cell
+// and block, as the import does for transparent pixels.
+std::vector<ColorSet> overlapping(int pool, int cells, int smallest, int largest, bool clear,
+                                  std::mt19937& random) {
+    std::vector<ColorSet> hidden(16);
+    for (ColorSet& block : hidden) {
+        block = range(0, pool);
+        std::shuffle(block.begin(), block.end(), random);
+        block.resize(clear ? 15 : 16);
+        if (clear) block.push_back(std::uint16_t(pool));
+    }
+    std::vector<ColorSet> sets(static_cast<std::size_t>(cells));
+    for (ColorSet& set : sets) {
+        const ColorSet& block = hidden[random() % 16];
+        set = block;
+        std::shuffle(set.begin(), set.begin() + (clear ? 15 : 16), random);
+        const auto size = std::size_t(smallest) + random() % std::size_t(largest - smallest + 1);
+        set.resize(std::min(size, std::size_t(clear ? 15 : 16)));
+        if (clear) set.push_back(std::uint16_t(pool));
+        std::sort(set.begin(), set.end());
+    }
+    return sets;
+}
+
+TEST(Packing, HeavilyOverlappingBlocksPackTheSameEveryTime) {
+    std::mt19937 random(27);
+    int searched = 0;
+    for (int trial = 0; trial < 40; ++trial) {
+        const int pool = 32 + trial % 5 * 8, cells = trial % 4 == 3 ? 128 : 256;
+        const std::vector<ColorSet> sets = overlapping(pool, cells, 3, 10, trial % 3 == 2, random);
+        // A generous limit: whether they pack is the question here, how fast is the benchmark's.
+        const PackingLimits limits{16, 16, std::chrono::seconds(30)};
+        const Packing packing = packColorSets(sets, limits);
+        SCOPED_TRACE("trial " + std::to_string(trial));
+        expectValid(sets, packing, limits);
+        const Packing again = packColorSets(sets, limits);
+        EXPECT_EQ(again.blockOf, packing.blockOf);
+        EXPECT_EQ(again.blocks, packing.blocks);
+        searched += packing.searched ? 1 : 0;
+    }
+    EXPECT_GT(searched, 30);  // the greedy packing alone finds few of them
+}
+
 TEST(Packing, FindsWhatTheGreedyPackingMissesAndStopsAtItsLimit) {
     for (int pairs : {1, 4, 8}) {
         const std::vector<ColorSet> sets = greedyTrap(pairs);
