@@ -1,7 +1,6 @@
 #include "import/block_cover.h"
 
 #include <algorithm>
-#include <array>
 #include <numeric>
 
 namespace nrbx::importing {
@@ -10,16 +9,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Colour numbers below 256 as bits; the search only asks whether a colour is in.
-struct Colours {
-    std::array<std::uint64_t, 4> words{};
-    bool has(int c) const { return (words[std::size_t(c) / 64] >> (c % 64) & 1) != 0; }
-    void add(int c) { words[std::size_t(c) / 64] |= std::uint64_t(1) << (c % 64); }
-    void remove(int c) { words[std::size_t(c) / 64] &= ~(std::uint64_t(1) << (c % 64)); }
-};
-
 // Every few moves that found nothing better, the weights all sink by one, so old conflicts fade.
-constexpr int kWeightDecayEvery = 10;
+constexpr int kWeightDecayEvery = 5;
 // One in this many moves that found nothing better covers the set whole in another block instead: the
 // way out when two sets keep taking the one block both are nearest to.
 constexpr int kEscapeOneIn = 20;
@@ -52,7 +43,8 @@ class CoverSearch {
     std::vector<int> run() {
         std::vector<int> uncovered;
         int fruitless = 0;
-        for (std::uint64_t step = 1; step <= m_limits.steps; ++step) {
+        for (std::uint64_t step = 1; m_work < m_limits.work; ++step) {
+            m_work += std::uint64_t(m_n);
             uncovered.clear();
             for (int s = 0; s < m_n; ++s)
                 if (m_nearest[s] > 0) uncovered.push_back(s);
@@ -142,6 +134,7 @@ class CoverSearch {
 
     // The change of the weighted distance when block b gives up `out` for `in`.
     int swapDelta(int b, int out, int in) {
+        m_work += m_setsWith[out].size() + m_setsWith[in].size();
         int delta = 0;
         for (int t : m_setsWith[out])
             if (!m_setColours[t].has(in) && distance(t, b) == m_nearest[t] && m_nearestCount[t] == 1)
@@ -176,6 +169,7 @@ class CoverSearch {
     }
 
     void swap(int b, int out, int in, std::uint64_t step) {
+        m_work += (m_setsWith[out].size() + m_setsWith[in].size()) * std::uint64_t(m_blocks + 1);
         m_block[b].remove(out);
         m_block[b].add(in);
         for (int t : m_setsWith[out]) ++distance(t, b);
@@ -197,6 +191,7 @@ class CoverSearch {
             for (int out = 0; out < m_m; ++out) {
                 if (!m_block[b].has(out) || m_setColours[s].has(out)) continue;
                 int loss = 0;
+                m_work += m_setsWith[out].size();
                 for (int t : m_setsWith[out])
                     if (distance(t, b) == m_nearest[t] && m_nearestCount[t] == 1) loss += m_weight[t];
                 if (best < 0 || loss < bestLoss || (loss == bestLoss && m_random.below(2) == 0))
@@ -231,6 +226,7 @@ class CoverSearch {
     std::vector<int> m_nearestCount;           // how many blocks are at that distance
     std::vector<int> m_weight;                 // grows while a set stays uncovered
     std::vector<std::uint64_t> m_tabu;         // the step before which colour c may not enter block b
+    std::uint64_t m_work = 0;
 };
 
 }  // namespace

@@ -23,10 +23,15 @@ class MoveSearch {
           m_blocks(limits.blocks),
           m_limits(limits),
           m_random(restart),
+          m_setColours(sets.size()),
           m_uses(std::size_t(limits.blocks) * std::size_t(colorCount), 0),
+          m_held(std::size_t(limits.blocks)),
+          m_once(std::size_t(limits.blocks)),
           m_size(std::size_t(limits.blocks), 0),
           m_blockOf(sets.size(), -1),
           m_tabu(sets.size() * std::size_t(limits.blocks), 0) {
+        for (int s = 0; s < m_n; ++s)
+            for (int c : sets[s]) m_setColours[s].add(c);
         // Largest first (in a shuffled order after the first start), each where it overflows least.
         std::vector<int> order(sets.size());
         std::iota(order.begin(), order.end(), 0);
@@ -48,7 +53,7 @@ class MoveSearch {
 
     std::vector<int> run() {
         int least = m_overflow;
-        for (std::uint64_t step = 1; step <= m_limits.steps; ++step) {
+        for (std::uint64_t step = 1; m_work < m_limits.work; ++step) {
             if (m_overflow == 0) return blockOfSets();
             if ((step & 63) == 0 && Clock::now() >= m_limits.deadline) break;
             // Of every set in a block with too many colours, the move that cuts the overflow most, then
@@ -91,23 +96,29 @@ class MoveSearch {
     int overflow(int size) const { return std::max(0, size - m_limits.colors); }
     int& uses(int b, int c) { return m_uses[std::size_t(b) * std::size_t(m_m) + std::size_t(c)]; }
     int growthIn(int s, int b) {
-        int growth = 0;
-        for (int c : m_sets[s]) growth += uses(b, c) == 0 ? 1 : 0;
-        return growth;
+        m_work += 4;
+        return m_setColours[s].countWithout(m_held[b]);
     }
     // The colours block of s loses when s leaves it.
     int freedFrom(int s) {
-        int freed = 0;
-        for (int c : m_sets[s]) freed += uses(m_blockOf[s], c) == 1 ? 1 : 0;
-        return freed;
+        m_work += 4;
+        return m_setColours[s].countWithin(m_once[m_blockOf[s]]);
     }
     void put(int s, int b) {
-        for (int c : m_sets[s]) m_size[b] += uses(b, c)++ == 0 ? 1 : 0;
+        for (int c : m_sets[s]) {
+            const int n = ++uses(b, c);
+            if (n == 1) ++m_size[b], m_held[b].add(c), m_once[b].add(c);
+            if (n == 2) m_once[b].remove(c);
+        }
         m_blockOf[s] = b;
     }
     void take(int s) {
         const int b = m_blockOf[s];
-        for (int c : m_sets[s]) m_size[b] -= --uses(b, c) == 0 ? 1 : 0;
+        for (int c : m_sets[s]) {
+            const int n = --uses(b, c);
+            if (n == 0) --m_size[b], m_held[b].remove(c), m_once[b].remove(c);
+            if (n == 1) m_once[b].add(c);
+        }
     }
 
     std::vector<int> blockOfSets() const {
@@ -124,11 +135,14 @@ class MoveSearch {
     const int m_n, m_m, m_blocks;
     const LocalSearchLimits& m_limits;
     PackingRandom m_random;
-    std::vector<int> m_uses;  // sets of block b with colour c
-    std::vector<int> m_size;  // colours of each block, more than limits.colors while it overflows
+    std::vector<Colours> m_setColours;
+    std::vector<int> m_uses;              // sets of block b with colour c
+    std::vector<Colours> m_held, m_once;  // colours of each block, and those only one of its sets has
+    std::vector<int> m_size;              // colours of each block, more than limits.colors while it overflows
     std::vector<int> m_blockOf;
     std::vector<std::uint64_t> m_tabu;  // the step before which set s may not go back to block b
     int m_overflow = 0;                 // the colours over the limit, all blocks together
+    std::uint64_t m_work = 0;
 };
 
 }  // namespace

@@ -55,12 +55,11 @@ class Bits {
 
 using Clock = std::chrono::steady_clock;
 
-// The complete search's first turn: enough for the proofs our pictures need (a few milliseconds);
-// each later turn has twice as many.
+// The first turn of the complete search and of each local search (a few and about ten milliseconds):
+// enough for the proofs and most packings of our pictures. Each later turn has twice as much, the local
+// searches from a new start, as the rare long searches do better from one.
 constexpr std::uint64_t kFirstNodes = 4096;
-// Moves of each local search from each start: most packings take a few thousand, the rare long ones
-// do better from a new start.
-constexpr std::uint64_t kLocalSteps = 10000;
+constexpr std::uint64_t kFirstWork = 8'000'000;
 
 int count(const Bits& bits) {
     return bits.count();
@@ -328,13 +327,14 @@ Packing packColorSets(std::span<const ColorSet> sets, const PackingLimits& limit
         return packing;
     }
 
-    // The complete search and the local search by turns, each turn the complete search with twice the
-    // nodes and the local search from a new start: the first answer ends it, and every step is counted,
-    // so that the same sets get the same packing.
+    // The complete search and the two local searches by turns, each turn with twice the work: the first
+    // answer ends it. Work is counted, not timed, so the same sets get the same packing; only the
+    // time limit depends on the machine. A complete search that ends is a proof, the local searches
+    // only ever find packings.
     const auto deadline = start + limits.time;
     std::vector<std::vector<int>> keptColors;
     for (const Members& m : keptMembers) keptColors.push_back(m.colors);
-    const LocalSearchLimits localLimits{limits.blocks, limits.colors, kLocalSteps, deadline};
+    LocalSearchLimits localLimits{limits.blocks, limits.colors, 0, deadline};
     for (unsigned turn = 0;; ++turn) {
         Search search(keptBits, conflict, limits, deadline);
         const Search::Result result = search.run(kFirstNodes << std::min(turn, 40u));
@@ -347,6 +347,7 @@ Packing packColorSets(std::span<const ColorSet> sets, const PackingLimits& limit
             packing.outcome = Packing::Outcome::Exhausted;
             return packing;
         }
+        localLimits.work = kFirstWork << std::min(turn, 20u);
         if (result == Search::Result::OutOfNodes) {
             for (const auto& localSearch : {findBlockCover, moveSetsBetweenBlocks}) {
                 const std::vector<int> found = localSearch(keptColors, distinct, localLimits, turn);
