@@ -23,9 +23,10 @@ Contenders, each at nrbx's constraints (16x16 cells, 16 blocks of 16 colours, co
   nrbx-plain, nrbx-diffusion   nrbx-import --reduce [--dither diffusion]; --ordered adds nrbx-ordered.
                                Run fresh every time, timed as a whole process: the median wall and
                                processor time of --runs runs.
-  qualetize-plain, qualetize-dither, tpq (tiledpalettequant at its defaults; --tpq-dither adds
-  tpq-dither, its slow dither, ~40 s a picture): run by ANCHORS/run_anchor.py, timed by the ms it
-  reports (the tool's own time). ANCHORS is <project root>/../shared/anchors or --anchors; skipped,
+  qualetize-plain, qualetize-dither (Qualetize in sRGB, without and with its dither), tpq
+  (tiledpalettequant at its defaults, seconds a picture; --no-tpq leaves it out) and, with --tpq-dither,
+  tpq-dither (its dither, tens of seconds a picture): run by ANCHORS/run_anchor.py (with --dither for
+  the dithered ones), timed by the ms it reports (the tool's own time). ANCHORS is <project root>/../shared/anchors or --anchors; skipped,
   with a line saying so, when the folder, node, or numpy/PIL for /usr/bin/python3 are missing.
   Their outputs are cached in CACHE/anchors/, keyed by a hash of the picture's bytes, the tool and
   its settings, both anchors' COMMIT files and run_anchor.py; the metrics are always computed anew.
@@ -46,7 +47,8 @@ PSNR among the anchor results on it; "nrbx's better" is the higher of nrbx-plain
 
 CACHE is $NRBX_ART or /var/tmp/nrbx-art (--cache); --work keeps nrbx's files (default: a temporary
 folder, removed at the end). --json FILE writes every figure; --compare OLD.json prints per-picture
-deltas of the nrbx contenders against an earlier run's file.
+deltas of the nrbx contenders against an earlier run's file; --report FILE prints the report of a
+--json file again without running anything.
 """
 
 import argparse
@@ -312,8 +314,23 @@ def psnr_of(a, b, mask):
     return EXACT if mse == 0 else min(EXACT, 10 * math.log10(255.0 ** 2 / mse))
 
 
+def constraints(result):
+    """Whether RESULT keeps nrbx's constraints as far as a picture shows them: every colour of an opaque
+    pixel on the grid (each channel a multiple of 8), at most 16 colours a 16x16 cell (transparency
+    counted as one)."""
+    h, w = result.shape[:2]
+    opaque = result[..., 3] >= 128
+    on_grid = bool((result[opaque][:, :3] % 8 == 0).all())
+    codes = np.where(opaque, (result[..., 0].astype(np.int64) << 16) | (result[..., 1].astype(np.int64) << 8)
+                     | result[..., 2], -1)
+    cells = codes.reshape(h // 16, 16, w // 16, 16).transpose(0, 2, 1, 3).reshape(-1, 256)
+    most = max(len(np.unique(cell)) for cell in cells)
+    return on_grid and most <= 16
+
+
 def measure(source, result):
-    """PSNR, OKLab x 100 and blurred PSNR of RESULT against SOURCE (both RGBA uint8, same size)."""
+    """PSNR, OKLab x 100 and blurred PSNR of RESULT against SOURCE (both RGBA uint8, same size), and
+    whether RESULT keeps the constraints."""
     mask = source[..., 3] >= 128
     shown = result[..., :3].copy()
     shown[~mask] = 0
@@ -321,7 +338,7 @@ def measure(source, result):
     lab = np.linalg.norm(oklab(src_lin[mask]) - oklab(res_lin[mask]), axis=1) if mask.any() else np.zeros(1)
     blurred = psnr_of(to_srgb255(gaussian_blur(src_lin)), to_srgb255(gaussian_blur(res_lin)), mask)
     return {"psnr": round(psnr_of(source[..., :3], shown, mask), 3), "oklab": round(float(lab.mean()) * 100, 4),
-            "blur": round(blurred, 3)}
+            "blur": round(blurred, 3), "valid": constraints(result)}
 
 
 # --- running the contenders ------------------------------------------------------------------------------
@@ -470,45 +487,28 @@ def median(values):
     return statistics.median(values) if values else float("nan")
 
 
-def report(data, out):
-    pictures = data["pictures"]
-    contenders = []
-    for entry in pictures.values():
-        for k in entry["results"]:
-            if k not in contenders:
-                contenders.append(k)
-    order = ["nrbx-plain", "nrbx-diffusion", "nrbx-ordered", "qualetize-plain", "qualetize-dither", "tpq",
-             "tpq-dither", "baseline-16", "baseline-256"]
-    contenders.sort(key=lambda k: order.index(k) if k in order else len(order))
-    anchors_present = [k for k in contenders if k in ANCHOR_SETTINGS]
+ORDER = ["nrbx-plain", "nrbx-diffusion", "nrbx-ordered", "qualetize-plain", "qualetize-dither", "tpq", "tpq-dither",
+         "baseline-16", "baseline-256"]
+SHORT = {"nrbx-plain": "nrbx", "nrbx-diffusion": "nrbx diff", "nrbx-ordered": "nrbx ord", "qualetize-plain": "qualetize",
+         "qualetize-dither": "qual dith", "tpq": "tpq", "tpq-dither": "tpq dith", "baseline-16": "base16",
+         "baseline-256": "base256"}
 
+
+def contenders_of(pictures):
+    found = {k for entry in pictures.values() for k in entry["results"]}
+    return sorted(found, key=lambda k: ORDER.index(k) if k in ORDER else len(ORDER))
+
+
+def summarize(pictures, title, data, out, with_checks):
+    """The summary table of PICTURES and, with WITH_CHECKS, the targets of issue 27; returns both."""
     p = lambda *a: print(*a, file=out)
-    p("Per picture: PSNR dB / OKLab x100 / blurred PSNR dB of each contender; delta = nrbx's better minus "
-      "the better anchor's best (PSNR)")
-    head = f"{'picture':26} {'kind':9} {'size':7}"
-    short = {"nrbx-plain": "nrbx", "nrbx-diffusion": "nrbx diff", "nrbx-ordered": "nrbx ord",
-             "qualetize-plain": "qualetize", "qualetize-dither": "qual dith", "tpq": "tpq", "tpq-dither": "tpq dith",
-             "baseline-16": "base16", "baseline-256": "base256"}
-    for k in contenders:
-        head += f" {short.get(k, k):>19}"
-    if anchors_present:
-        head += f" {'delta':>7}"
-    p(head)
-    for name, entry in pictures.items():
-        line = f"{name[:26]:26} {entry['kind'][:9]:9} {entry['size'][0]:3}x{entry['size'][1]:<3}"
-        for k in contenders:
-            r = entry["results"].get(k)
-            line += f" {shown(r['psnr']):>6}/{r['oklab']:5.2f}/{shown(r['blur']):>6}" if r else f" {'-':>19}"
-        pair = picture_figures(entry)
-        if anchors_present:
-            line += f" {entry['results'][pair[0]]['psnr'] - entry['results'][pair[1]]['psnr']:+7.2f}" if pair else ""
-        p(line)
-
+    contenders = contenders_of(pictures)
+    anchors_present = [k for k in contenders if k in ANCHOR_SETTINGS]
     p("")
-    p(f"Summary over {len(pictures)} pictures (medians; time: nrbx whole process, median of "
-      f"{data['meta']['runs']} runs each; anchors: the time they report)")
+    p(f"Summary, {title}: {len(pictures)} pictures (medians over the pictures; time: nrbx the whole process, "
+      f"median of {data['meta']['runs']} runs; anchors the time they report)")
     p(f"{'contender':17} {'pictures':>8} {'PSNR dB':>8} {'OKLab x100':>10} {'blur dB':>8} {'time ms':>8} "
-      f"{'cpu ms':>7} {'time 256x256':>12}")
+      f"{'cpu ms':>7} {'ms 256x256':>10}")
     summary = {}
     for k in contenders:
         rows = [e["results"][k] for e in pictures.values() if k in e["results"]]
@@ -521,13 +521,12 @@ def report(data, out):
         summary[k] = s
         cpu = f"{s['cpu_ms']:7.1f}" if "cpu_ms" in s else f"{'':7}"
         p(f"{k:17} {s['pictures']:8} {shown(s['psnr']):>8} {s['oklab']:10.2f} {shown(s['blur']):>8} "
-          f"{s['ms']:8.1f} {cpu} {s['ms_256']:12.1f}")
-    data["summary"] = summary
-
+          f"{s['ms']:8.1f} {cpu} {s['ms_256']:10.1f}")
     checks = {}
+    if not with_checks:
+        return summary, checks
     p("")
-    pairs = {n: picture_figures(e) for n, e in pictures.items()}
-    pairs = {n: v for n, v in pairs.items() if v}
+    pairs = {n: v for n, v in ((n, picture_figures(e)) for n, e in pictures.items()) if v}
     if pairs:
         deltas = {n: pictures[n]["results"][a]["psnr"] - pictures[n]["results"][b]["psnr"] for n, (a, b) in pairs.items()}
         below = sorted((d, n) for n, d in deltas.items() if d < -0.1)
@@ -536,21 +535,21 @@ def report(data, out):
         theirs_lab = min(summary[k]["oklab"] for k in anchors_present)
         ratio = ours_lab / theirs_lab if theirs_lab else float("nan")
         checks = {"pictures_compared": len(pairs), "more_than_0.1_below": len(below),
-                  "below_pictures": [n for _, n in below], "median_lead_db": round(lead, 3),
-                  "oklab_ratio": round(ratio, 3)}
-        p(f"Targets of issue 27 (on {len(pairs)} pictures with nrbx and an anchor):")
+                  "below": {n: round(d, 3) for d, n in below}, "median_lead_db": round(lead, 3),
+                  "oklab_nrbx": ours_lab, "oklab_anchor": theirs_lab, "oklab_ratio": round(ratio, 3)}
+        p(f"Targets of issue 27, {title} ({len(pairs)} pictures with nrbx and an anchor):")
         p(f"  nrbx's better more than 0.1 dB below the better anchor's best: {len(below)} of {len(pairs)} pictures "
-          f"(target 0){'' if not below else '; worst: ' + ', '.join(f'{n} {d:+.2f}' for d, n in below[:5])}  "
+          f"(target 0){'' if not below else '; worst: ' + ', '.join(f'{n} {d:+.2f}' for d, n in below[:4])}  "
           f"[{'met' if not below else 'not met'}]")
         p(f"  median PSNR lead of nrbx's better over the better anchor's best: {lead:+.2f} dB (target >= +0.50)  "
           f"[{'met' if lead >= 0.5 else 'not met'}]")
-        p(f"  median OKLab x100, nrbx's lower of plain and diffusion {ours_lab:.2f} / the anchors' lowest setting "
+        p(f"  median OKLab x100: nrbx's lower of plain and diffusion {ours_lab:.2f} / the anchors' lowest setting "
           f"{theirs_lab:.2f} = {ratio:.3f} (target <= 0.9)  [{'met' if ratio <= 0.9 else 'not met'}]")
     if "qualetize-plain" in summary and "nrbx-plain" in summary:
         q = summary["qualetize-plain"]["ms"]
         n, d = summary["nrbx-plain"]["ms"], summary.get("nrbx-diffusion", {}).get("ms", float("nan"))
         checks.update({"nrbx_plain_ms": n, "nrbx_diffusion_ms": d, "qualetize_ms": q})
-        p(f"  median whole-process time: nrbx plain {n:.1f} ms, diffusion {d:.1f} ms; Qualetize {q:.1f} ms "
+        p(f"  median time: nrbx plain {n:.1f} ms, diffusion {d:.1f} ms (whole process); Qualetize {q:.1f} ms "
           f"(target: nrbx at most Qualetize's)  [{'met' if max(n, d) <= q else 'not met'}]")
     both = [(e["results"]["nrbx-plain"]["blur"], e["results"]["nrbx-diffusion"]["blur"])
             for e in pictures.values() if "nrbx-plain" in e["results"] and "nrbx-diffusion" in e["results"]]
@@ -558,9 +557,44 @@ def report(data, out):
         wins = sum(1 for a, b in both if b > a)
         ties = sum(1 for a, b in both if b == a)
         checks.update({"dither_wins_on_blur": wins, "dither_ties": ties, "dither_compared": len(both)})
-        p(f"  diffusion beats plain on the blurred PSNR: {wins} of {len(both)} pictures ({ties} equal; "
+        p(f"  nrbx diffusion beats plain on the blurred PSNR: {wins} of {len(both)} pictures ({ties} equal; "
           f"target: most)  [{'met' if wins * 2 > len(both) else 'not met'}]")
-    data["checks"] = checks
+    return summary, checks
+
+
+def report(data, out):
+    pictures = data["pictures"]
+    contenders = contenders_of(pictures)
+    anchors_present = [k for k in contenders if k in ANCHOR_SETTINGS]
+    p = lambda *a: print(*a, file=out)
+    p("Per picture: PSNR dB / OKLab x100 / blurred PSNR dB of each contender"
+      + ("; delta: nrbx's better minus the better anchor's best, PSNR dB" if anchors_present else ""))
+    head = f"{'picture':26} {'kind':9} {'size':7}" + "".join(f" {SHORT.get(k, k):>19}" for k in contenders)
+    p(head + (f" {'delta':>7}" if anchors_present else ""))
+    for name, entry in pictures.items():
+        line = f"{name[:26]:26} {entry['kind'][:9]:9} {entry['size'][0]:3}x{entry['size'][1]:<3}"
+        for k in contenders:
+            r = entry["results"].get(k)
+            line += (f" {shown(r['psnr']):>6}/{r['oklab']:5.2f}/{shown(r['blur']):>6}{'' if r.get('valid', True) else '!'}"
+                     if r else f" {'-':>19}")
+        pair = picture_figures(entry)
+        if pair:
+            entry["nrbx_better"], entry["anchor_best"] = pair
+            entry["delta"] = round(entry["results"][pair[0]]["psnr"] - entry["results"][pair[1]]["psnr"], 3)
+            line += f" {entry['delta']:+7.2f}"
+        p(line)
+    broken = sorted(f"{n} {k}" for n, e in pictures.items() for k, r in e["results"].items()
+                    if not r.get("valid", True))
+    if broken:
+        p(f"! outside the constraints (a colour off the grid, or more than 16 colours in a cell): {', '.join(broken)}")
+    real = {n: e for n, e in pictures.items() if e["kind"] != "generated"}
+    generated = {n: e for n, e in pictures.items() if e["kind"] == "generated"}
+    data["summary"], data["checks"] = {}, {}
+    if real:
+        data["summary"]["real"], data["checks"]["real"] = summarize(real, "real-art set", data, out, True)
+    if generated:
+        data["summary"]["generated"], data["checks"]["generated"] = summarize(
+            generated, "generated pictures", data, out, not real)
 
 
 def compare(data, old, out):
@@ -585,6 +619,13 @@ def compare(data, old, out):
             else:
                 line += f" {'-':>36}"
         p(line)
+    for group in ("real", "generated"):
+        a, b = data.get("checks", {}).get(group), old.get("checks", {}).get(group)
+        if a and b and "median_lead_db" in a and "median_lead_db" in b:
+            p(f"targets, {group}: more than 0.1 dB below {b['more_than_0.1_below']} -> {a['more_than_0.1_below']}; "
+              f"median lead {b['median_lead_db']:+.2f} -> {a['median_lead_db']:+.2f} dB; OKLab ratio "
+              f"{b['oklab_ratio']:.3f} -> {a['oklab_ratio']:.3f}; diffusion wins on blur "
+              f"{b.get('dither_wins_on_blur', '?')} -> {a.get('dither_wins_on_blur', '?')}")
     for k in keys:
         if totals[k]:
             rows = totals[k]
@@ -626,8 +667,19 @@ def main():
     parser.add_argument("--work", help="folder for nrbx's files (default: a temporary one, removed)")
     parser.add_argument("--json", metavar="FILE", help="write every figure to FILE")
     parser.add_argument("--compare", metavar="OLD.json", help="per-picture deltas against an earlier --json")
+    parser.add_argument("--report", metavar="FILE", help="only print the report of an earlier --json FILE")
     args = parser.parse_args()
     log = sys.stderr
+    if args.report:
+        with open(args.report) as f:
+            data = json.load(f)
+        report(data, sys.stdout)
+        if args.compare:
+            with open(args.compare) as f:
+                old = json.load(f)
+            old["meta"]["file"] = args.compare
+            compare(data, old, sys.stdout)
+        return 0
     cache = real_art.cache_folder(args.cache)
     bin_dir = os.path.abspath(args.bin)
     tool = lambda name: os.path.join(bin_dir, name)
@@ -682,10 +734,15 @@ def main():
                    for name, kind, path in pictures}
         for done, future in enumerate(concurrent.futures.as_completed(futures), 1):
             name = futures[future]
-            results[name] = future.result()
-            print(f"[{done}/{len(pictures)}] {name}", file=log)
+            try:
+                results[name] = future.result()
+                print(f"[{done}/{len(pictures)}] {name}", file=log)
+            except Exception as e:  # one picture's failure is reported, the rest measured
+                print(f"[{done}/{len(pictures)}] {name}: FAILED: {e}", file=log)
+                data["meta"].setdefault("failed", {})[name] = str(e)
     for name, _, _ in pictures:
-        data["pictures"][name] = results[name]
+        if name in results:
+            data["pictures"][name] = results[name]
     data["meta"]["load_after"] = [round(x, 2) for x in os.getloadavg()]
     data["meta"]["seconds"] = round(time.time() - started, 1)
 
