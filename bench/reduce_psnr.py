@@ -48,7 +48,7 @@ PSNR among the anchor results on it; "nrbx's better" is the higher of nrbx-plain
 CACHE is $NRBX_ART or /var/tmp/nrbx-art (--cache); --work keeps nrbx's files (default: a temporary
 folder, removed at the end). --json FILE writes every figure; --compare OLD.json prints per-picture
 deltas of the nrbx contenders against an earlier run's file; --report FILE prints the report of a
---json file again without running anything.
+--json file again without running anything; --markdown FILE writes the tables as Markdown.
 """
 
 import argparse
@@ -597,6 +597,31 @@ def report(data, out):
             generated, "generated pictures", data, out, not real)
 
 
+def markdown(data, out):
+    """The per-picture table and the summaries as Markdown tables, for docs/performance.md."""
+    pictures = data["pictures"]
+    contenders = contenders_of(pictures)
+    p = lambda *a: print(*a, file=out)
+    p("| Picture | Kind | Size | " + " | ".join(f"{k} PSNR / OKLab / blur" for k in contenders) + " | Delta |")
+    p("|---|---|---|" + "---|" * len(contenders) + "---|")
+    for name, entry in pictures.items():
+        cells = []
+        for k in contenders:
+            r = entry["results"].get(k)
+            cells.append(f"{shown(r['psnr'])} / {r['oklab']:.2f} / {shown(r['blur'])}" if r else "–")
+        delta = f"{entry['delta']:+.2f}" if "delta" in entry else "–"
+        p(f"| {name} | {entry['kind']} | {entry['size'][0]}×{entry['size'][1]} | " + " | ".join(cells) + f" | {delta} |")
+    for group, summary in data.get("summary", {}).items():
+        p("")
+        p(f"| Contender ({group}) | Median PSNR dB | Median OKLab ×100 | Median blurred PSNR dB | Median time ms "
+          f"| Median processor ms | Median ms, 256×256 |")
+        p("|---|---|---|---|---|---|---|")
+        for k, s in summary.items():
+            cpu = f"{s['cpu_ms']:.1f}" if "cpu_ms" in s else "–"
+            p(f"| {k} | {shown(s['psnr'])} | {s['oklab']:.2f} | {shown(s['blur'])} | {s['ms']:.1f} | {cpu} | "
+              f"{s['ms_256']:.1f} |")
+
+
 def compare(data, old, out):
     p = lambda *a: print(*a, file=out)
     p("")
@@ -668,12 +693,16 @@ def main():
     parser.add_argument("--json", metavar="FILE", help="write every figure to FILE")
     parser.add_argument("--compare", metavar="OLD.json", help="per-picture deltas against an earlier --json")
     parser.add_argument("--report", metavar="FILE", help="only print the report of an earlier --json FILE")
+    parser.add_argument("--markdown", metavar="FILE", help="also write the tables as Markdown to FILE")
     args = parser.parse_args()
     log = sys.stderr
     if args.report:
         with open(args.report) as f:
             data = json.load(f)
         report(data, sys.stdout)
+        if args.markdown:
+            with open(args.markdown, "w") as f:
+                markdown(data, f)
         if args.compare:
             with open(args.compare) as f:
                 old = json.load(f)
@@ -747,6 +776,9 @@ def main():
     data["meta"]["seconds"] = round(time.time() - started, 1)
 
     report(data, sys.stdout)
+    if args.markdown:
+        with open(args.markdown, "w") as f:
+            markdown(data, f)
     if old is not None:
         compare(data, old, sys.stdout)
     m = data["meta"]
