@@ -30,6 +30,8 @@ Contenders, each at nrbx's constraints (16x16 cells, 16 blocks of 16 colours, co
   with a line saying so, when the folder, node, or numpy/PIL for /usr/bin/python3 are missing.
   Their outputs are cached in CACHE/anchors/, keyed by a hash of the picture's bytes, the tool and
   its settings, both anchors' COMMIT files and run_anchor.py; the metrics are always computed anew.
+  A cached result keeps the time of the run that made it; --retime runs Qualetize afresh, so that
+  its time and nrbx's are taken under the same load.
   baseline-16, baseline-256: nrbx-reduce-baseline, when it is in --bin (a bench build).
 
 Metrics, every result against its source picture, over the source's opaque pixels (alpha >= 128); a
@@ -412,12 +414,12 @@ class Anchors:
         h.update(json.dumps([tool, options, self.version]).encode())
         return h.hexdigest()[:32]
 
-    def run(self, contender, picture, log):
-        """(output PNG, {"ms": the tool's own time, "cached": bool})."""
+    def run(self, contender, picture, log, fresh=False):
+        """(output PNG, {"ms": the tool's own time, "cached": bool}); FRESH runs it even when cached."""
         with open(picture, "rb") as f:
             key = self.key(f.read(), contender)
         png, meta = os.path.join(self.cache, key + ".png"), os.path.join(self.cache, key + ".json")
-        if os.path.exists(png) and os.path.exists(meta):
+        if not fresh and os.path.exists(png) and os.path.exists(meta):
             with open(meta) as f:
                 return png, dict(json.load(f), cached=True)
         tool, options = ANCHOR_SETTINGS[contender]
@@ -434,7 +436,9 @@ class Anchors:
         ms = float(result.stdout.strip().splitlines()[-1].split()[1])
         os.replace(png + ".tmp.png", png)
         with open(meta + ".tmp", "w") as f:
-            json.dump({"ms": ms, "contender": contender, "picture": os.path.basename(picture)}, f)
+            json.dump({"ms": ms, "contender": contender, "picture": os.path.basename(picture),
+                       "date": time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime()),
+                       "load": round(os.getloadavg()[0], 2)}, f)
         os.replace(meta + ".tmp", meta)
         return png, {"ms": ms, "cached": False}
 
@@ -457,7 +461,7 @@ def measure_picture(args, tool, anchors, name, kind, path, work, log):
     if anchors is not None:
         for contender in args.anchor_contenders:
             try:
-                png, info = anchors.run(contender, path, log)
+                png, info = anchors.run(contender, path, log, args.retime and contender.startswith("qualetize"))
             except RuntimeError as e:
                 print(f"{name}: {e}", file=log)
                 continue
@@ -683,6 +687,8 @@ def main():
                         help="folder of run_anchor.py (default: <project root>/../shared/anchors)")
     parser.add_argument("--no-tpq", action="store_true", help="leave out tiledpalettequant (seconds a picture "
                         "when not cached)")
+    parser.add_argument("--retime", action="store_true", help="run Qualetize afresh even when cached, so its "
+                        "time is taken under the same load as nrbx's (tiledpalettequant's stays cached)")
     parser.add_argument("--tpq-dither", action="store_true", help="add tiledpalettequant's dithered mode")
     parser.add_argument("--ordered", action="store_true", help="add nrbx's ordered dither")
     parser.add_argument("--no-baselines", dest="baselines", action="store_false",
