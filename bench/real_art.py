@@ -168,18 +168,35 @@ def fetch(package, cache, log=sys.stderr):
     debs = os.path.join(cache, "debs")
     os.makedirs(debs, exist_ok=True)
     found = glob.glob(os.path.join(debs, package + "_*.deb"))
-    if not found:
+    for attempt in range(2):
+        if found:
+            break
+        if attempt and os.geteuid() == 0:  # apt may have no package lists yet
+            print("real-art: apt-get update", file=log)
+            subprocess.run(["apt-get", "update", "-qq"], capture_output=True)
         print(f"real-art: apt-get download {package}", file=log)
         result = subprocess.run(["apt-get", "download", "-q", package], cwd=debs, capture_output=True, text=True)
         found = glob.glob(os.path.join(debs, package + "_*.deb"))
-        if not found:
-            raise SystemExit(f"real-art: could not download {package} (run apt-get update?):\n{result.stderr}")
+    if not found:
+        raise SystemExit(f"real-art: could not download {package} (apt-get update first?):\n{result.stderr}")
     partial = target + ".partial"
     subprocess.run(["rm", "-rf", partial], check=True)
     os.makedirs(partial)
     subprocess.run(["dpkg-deb", "-x", found[0], partial], check=True)
     os.rename(partial, target)
     return target
+
+
+def versions(cache=None):
+    """{package: version} of the packages downloaded into the cache (Debian point releases may
+    bring newer ones, and so slightly other pictures: keep this beside any figures)."""
+    used = {source[2] for source in SOURCES}
+    out = {}
+    for deb in sorted(glob.glob(os.path.join(cache_folder(cache), "debs", "*.deb"))):
+        name, version = os.path.basename(deb).split("_")[:2]
+        if name in used:
+            out[name] = version.replace("%3a", ":")
+    return out
 
 
 def snap(value, how):
@@ -284,6 +301,9 @@ def main():
             print(f"{name:28} {kind:10} {p.width:3}x{p.height:<3} {colours:6} colours")
     if args.sheet:
         contact_sheet(pictures, args.sheet)
+    if args.list:
+        for package, version in versions(args.cache).items():
+            print(f"{package} {version}")
     print(f"{len(pictures)} pictures in {os.path.join(cache_folder(args.cache), 'pictures')}")
 
 

@@ -735,6 +735,9 @@ def main():
         pictures += generated_pictures(tool, args.samples, cache, work)
     if args.pictures in ("real", "all"):
         pictures += real_art.make(cache, None, log)
+        data_art = real_art.versions(cache)
+    else:
+        data_art = {}
     if args.only:
         unknown = set(args.only) - {n for n, _, _ in pictures}
         if unknown:
@@ -763,6 +766,7 @@ def main():
         pass
     if anchors is not None:
         data["meta"]["anchors"] = anchors.commits
+    data["meta"]["art_packages"] = data_art
     results = {}
     with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, args.jobs)) as pool:
         futures = {pool.submit(measure_picture, args, tool, anchors, name, kind, path, work, log): name
