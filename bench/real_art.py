@@ -31,7 +31,10 @@ import os
 import subprocess
 import sys
 
-from PIL import Image
+try:
+    from PIL import Image
+except ImportError as e:
+    raise SystemExit(f"{e}: run with Debian's /usr/bin/python3 with python3-pil installed (scripts/install-deps.sh)")
 
 DEFAULT_CACHE = "/var/tmp/nrbx-art"
 

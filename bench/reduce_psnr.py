@@ -68,8 +68,12 @@ import tempfile
 import threading
 import time
 
-import numpy as np
-from PIL import Image
+try:
+    import numpy as np
+    from PIL import Image
+except ImportError as e:
+    raise SystemExit(f"{e}: run with Debian's /usr/bin/python3 with python3-numpy and python3-pil installed "
+                     "(scripts/install-deps.sh)")
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import real_art  # noqa: E402
@@ -457,7 +461,9 @@ def measure_picture(args, tool, anchors, name, kind, path, work, log):
     if args.baselines:
         for colours in ("16", "256"):
             png, times = run_baseline(tool, path, colours, work, args.runs)
-            results["baseline-" + colours] = dict(measure(source, load_rgba(png, width, height)), **times)
+            shown = load_rgba(png, width, height)
+            shown[..., 3] = source[..., 3]  # it writes RGB only: transparency as the source has it
+            results["baseline-" + colours] = dict(measure(source, shown), **times)
     if anchors is not None:
         for contender in args.anchor_contenders:
             try:
