@@ -50,7 +50,8 @@ PSNR among the anchor results on it; "nrbx's better" is the higher of nrbx-plain
 CACHE is $NRBX_ART or /var/tmp/nrbx-art (--cache); --work keeps nrbx's files (default: a temporary
 folder, removed at the end). --json FILE writes every figure; --compare OLD.json prints per-picture
 deltas of the nrbx contenders against an earlier run's file; --report FILE prints the report of a
---json file again without running anything; --markdown FILE writes the tables as Markdown.
+--json file again without running anything; --markdown FILE writes the tables as Markdown; --sheet
+FILE draws each picture beside its results (PSNR / blurred PSNR above each).
 """
 
 import argparse
@@ -282,9 +283,13 @@ def load_rgba(path, width, height):
     return picture
 
 
+_LEVELS = np.arange(256) / 255.0
+LINEAR = np.where(_LEVELS <= 0.04045, _LEVELS / 12.92, ((_LEVELS + 0.055) / 1.055) ** 2.4)
+
+
 def to_linear(rgb8):
-    c = rgb8.astype(np.float64) / 255.0
-    return np.where(c <= 0.04045, c / 12.92, ((c + 0.055) / 1.055) ** 2.4)
+    """sRGB values 0..255 in linear light 0..1 (the sRGB curve)."""
+    return LINEAR[rgb8]
 
 
 def to_srgb255(linear):
@@ -451,13 +456,13 @@ def measure_picture(args, tool, anchors, name, kind, path, work, log):
     source = np.array(Image.open(path).convert("RGBA"))
     height, width = source.shape[:2]
     source[source[..., 3] < 128, :3] = 0
-    entry = {"kind": kind, "size": [width, height], "results": {}}
+    entry = {"kind": kind, "size": [width, height], "file": path, "results": {}}
     results = entry["results"]
     dithers = ["none", "diffusion"] + (["ordered"] if args.ordered else [])
     for dither in dithers:
         png, times = run_nrbx(tool, path, dither, work, args.runs)
         label = "nrbx-plain" if dither == "none" else "nrbx-" + dither
-        results[label] = dict(measure(source, load_rgba(png, width, height)), **times)
+        results[label] = dict(measure(source, load_rgba(png, width, height)), file=png, **times)
     if args.baselines:
         for colours in ("16", "256"):
             png, times = run_baseline(tool, path, colours, work, args.runs)
@@ -471,7 +476,7 @@ def measure_picture(args, tool, anchors, name, kind, path, work, log):
             except RuntimeError as e:
                 print(f"{name}: {e}", file=log)
                 continue
-            results[contender] = dict(measure(source, load_rgba(png, width, height)), **info)
+            results[contender] = dict(measure(source, load_rgba(png, width, height)), file=png, **info)
     return entry
 
 
@@ -632,6 +637,40 @@ def markdown(data, out):
               f"{s['ms_256']:.1f} |")
 
 
+def contact_sheet(data, path, scale):
+    """A row a picture: the source, then each contender's result, at SCALE, on grey; a title line above."""
+    from PIL import ImageDraw
+    pictures = data["pictures"]
+    contenders = contenders_of(pictures)
+    cell, title = 256 * scale + 8, 14
+    heights = [e["size"][1] * scale + 8 + title for e in pictures.values()]
+    sheet = Image.new("RGB", ((len(contenders) + 1) * cell, sum(heights)), (128, 128, 128))
+    draw = ImageDraw.Draw(sheet)
+    y = 0
+    for (name, entry), height in zip(pictures.items(), heights):
+        w, h = entry["size"]
+        source = load_rgba(entry["file"], w, h)
+        draw.text((4, y + 1), name, fill=(255, 255, 255))
+        sheet.paste(Image.fromarray(source).resize((w * scale, h * scale), Image.NEAREST), (4, y + title + 4),
+                    Image.fromarray(source[..., 3]).resize((w * scale, h * scale), Image.NEAREST))
+        for col, k in enumerate(contenders, 1):
+            r = entry["results"].get(k)
+            if not r or not os.path.exists(r.get("file", "")):
+                continue
+            pixels = load_rgba(r["file"], w, h)
+            # transparent where the source is (nrbx's export shows transparency as black)
+            pixels[..., 3] = np.where(source[..., 3] >= 128, pixels[..., 3], 0)
+            shown = Image.fromarray(pixels).resize((w * scale, h * scale), Image.NEAREST)
+            draw.text((col * cell + 4, y + 1), f"{k} {shown_db(r['psnr'])}/{r['blur']:.1f}", fill=(255, 255, 255))
+            sheet.paste(shown, (col * cell + 4, y + title + 4), shown)
+        y += height
+    sheet.save(path)
+
+
+def shown_db(value):
+    return "exact" if value >= EXACT else f"{value:.2f}"
+
+
 def compare(data, old, out):
     p = lambda *a: print(*a, file=out)
     p("")
@@ -706,6 +745,9 @@ def main():
     parser.add_argument("--compare", metavar="OLD.json", help="per-picture deltas against an earlier --json")
     parser.add_argument("--report", metavar="FILE", help="only print the report of an earlier --json FILE")
     parser.add_argument("--markdown", metavar="FILE", help="also write the tables as Markdown to FILE")
+    parser.add_argument("--sheet", metavar="PNG", help="also draw every picture and its results side by side "
+                        "(best with --only)")
+    parser.add_argument("--sheet-scale", type=int, default=1, metavar="N", help="pixels drawn N x N in --sheet")
     args = parser.parse_args()
     log = sys.stderr
     if args.report:
@@ -795,6 +837,9 @@ def main():
     if args.markdown:
         with open(args.markdown, "w") as f:
             markdown(data, f)
+    if args.sheet:
+        contact_sheet(data, args.sheet, args.sheet_scale)
+        print(f"pictures side by side in {args.sheet}")
     if old is not None:
         compare(data, old, sys.stdout)
     m = data["meta"]
