@@ -13,7 +13,7 @@ namespace {
 
 constexpr int kSteps = int(kErrorMapScale.size()) - 1;
 
-// position 0..1 along the ramp.
+// The colour at `position` (0..1) along the ramp.
 data::Rgb rampColour(double position) {
     // Five colours of matplotlib's "inferno", one at each point of the scale.
     static constexpr std::array<data::Rgb, kErrorMapScale.size()> kColours{{
@@ -57,10 +57,10 @@ ErrorMapImage errorMap(const ReducedPicture& reduced, std::span<const std::uint8
     for (int y = 0; y < height; ++y) {
         std::copy_n(shown.begin() + std::ptrdiff_t(y) * side * 3, side * 3,
                     map.rgb.begin() + std::ptrdiff_t(y) * map.width * 3);
-        for (int x = 0; x < side; ++x)
-            put(side + x, y,
-                heatColour(
-                    std::sqrt(cellError[std::size_t(y / kCellSize * reduced.columns + x / kCellSize)])));
+        for (int x = 0; x < side; ++x) {
+            const std::size_t cell = std::size_t(y / kCellSize * reduced.columns + x / kCellSize);
+            put(side + x, y, heatColour(std::sqrt(cellError[cell])));
+        }
     }
     // The ramp across the whole width, its ends exactly no error and the scale's end, and a tick through
     // its lower half where each inner step begins.
