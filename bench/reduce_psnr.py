@@ -678,27 +678,39 @@ def shown_db(value):
 
 
 def compare(data, old, out):
+    """Per picture, what changed in nrbx's quality against OLD (pictures whose figures all stayed within
+    0.005 are counted, not listed; times, which move with the load, only as medians)."""
     p = lambda *a: print(*a, file=out)
     p("")
     p(f"Against {old['meta'].get('file', 'the earlier run')} (nrbx {old['meta'].get('nrbx_commit', '?')}, "
       f"{old['meta'].get('date', '?')}): new minus old")
     keys = ["nrbx-plain", "nrbx-diffusion", "nrbx-ordered"]
-    p(f"{'picture':26} " + " ".join(f"{k + ' PSNR/OKLab/blur/ms':>36}" for k in keys[:2]))
+    p(f"{'picture':26} {'plain PSNR/OKLab/blur':>24} {'diffusion PSNR/OKLab/blur':>26} {'vs anchor: old -> new':>22}")
     totals = {k: [] for k in keys}
+    unchanged = 0
     for name, entry in data["pictures"].items():
         before = old["pictures"].get(name)
         if not before:
             continue
-        line = f"{name[:26]:26}"
-        for k in keys[:2]:
+        line, moved = f"{name[:26]:26}", False
+        for k in keys:
             a, b = entry["results"].get(k), before["results"].get(k)
-            if a and b:
-                d = {m: a[m] - b[m] for m in ("psnr", "oklab", "blur", "ms")}
-                totals[k].append(d)
-                line += f" {d['psnr']:+8.2f} {d['oklab']:+7.2f} {d['blur']:+8.2f} {d['ms']:+8.1f}  "
-            else:
-                line += f" {'-':>36}"
-        p(line)
+            if not (a and b):
+                if k != "nrbx-ordered":
+                    line += f" {'-':>24}"
+                continue
+            d = {m: a[m] - b[m] for m in ("psnr", "oklab", "blur", "ms")}
+            totals[k].append(d)
+            moved |= any(abs(d[m]) > 0.005 for m in ("psnr", "oklab", "blur"))
+            if k != "nrbx-ordered":
+                line += f" {d['psnr']:+8.2f} {d['oklab']:+6.2f} {d['blur']:+8.2f}"
+        if "delta" in entry and "delta" in before:
+            line += f"   {before['delta']:+7.2f} -> {entry['delta']:+7.2f}"
+        if moved:
+            p(line)
+        else:
+            unchanged += 1
+    p(f"({unchanged} pictures with the same quality, not listed)")
     for group in ("real", "generated"):
         a, b = data.get("checks", {}).get(group), old.get("checks", {}).get(group)
         if a and b and "median_lead_db" in a and "median_lead_db" in b:
