@@ -4,55 +4,70 @@ tile-palette quantizers.
 
 Usage (Debian's /usr/bin/python3: numpy and PIL come from python3-numpy and python3-pil):
 
-    /usr/bin/python3 bench/reduce_psnr.py --bin build-perf/bin                    # everything, ~2 min warm
-    /usr/bin/python3 bench/reduce_psnr.py --bin build-perf/bin --no-anchors --jobs 2 --json now.json
-    /usr/bin/python3 bench/reduce_psnr.py --bin build-perf/bin --compare before.json   # what a change did
-    /usr/bin/python3 bench/reduce_psnr.py --bin build-perf/bin --only portrait-dwarf-lord wesnoth-units
+    /usr/bin/python3 bench/reduce_psnr.py --bin build-perf/bin --json before.json   # everything, ~1-3 min
+    ... change the reduction, rebuild ...
+    /usr/bin/python3 bench/reduce_psnr.py --bin build-perf/bin --runs 1 --jobs 2 --compare before.json
+    /usr/bin/python3 bench/reduce_psnr.py --bin build-perf/bin --only almost-icon wesnoth-units --sheet look.png
+    /usr/bin/python3 bench/reduce_psnr.py --bin build-perf/bin --retime --json now.json --markdown now.md
 
-The anchors' results come from the cache after the first run, so a run costs nrbx's own time plus the
-metrics. Use --runs 1 while iterating on quality; keep the default (5) for times.
+The anchors' results come from the cache after the first run (which takes 10-20 minutes for
+tiledpalettequant), so a run costs nrbx's own time plus the metrics. Use --runs 1 --jobs 2 while
+iterating on quality; for figures to publish use --jobs 1, the default --runs 5 and --retime.
 
-Pictures (--pictures real|generated|all, default all):
-  real       the real-art set of bench/real_art.py: about 45 pictures cut from Debian packages (sprites,
-             tile sets, icons, portraits, wallpapers, and a few that fit the palette grid or almost do),
+Pictures (--pictures real|generated|all, default all; --only NAME... picks some):
+  real       the real-art set of bench/real_art.py: 45 pictures cut from Debian packages (sprites, tile
+             sets, icons, portraits, wallpapers, and a few that fit the palette grid or almost do),
              downloaded and cut once into the cache folder.
   generated  the demo as nrbx-export writes it (fits as it is), the demo blurred and tinted, and three
              made here: a photographic landscape, anti-aliased shapes, a sprite sheet with soft alpha.
 
 Contenders, each at nrbx's constraints (16x16 cells, 16 blocks of 16 colours, colours shown as v*8):
-  nrbx-plain, nrbx-diffusion   nrbx-import --reduce [--dither diffusion]; --ordered adds nrbx-ordered.
-                               Run fresh every time, timed as a whole process: the median wall and
-                               processor time of --runs runs.
-  qualetize-plain, qualetize-dither (Qualetize in sRGB, without and with its dither), tpq
-  (tiledpalettequant at its defaults, seconds a picture; --no-tpq leaves it out) and, with --tpq-dither,
-  tpq-dither (its dither, tens of seconds a picture): run by ANCHORS/run_anchor.py (with --dither for
-  the dithered ones), timed by the ms it reports (the tool's own time). ANCHORS is <project root>/../shared/anchors or --anchors; skipped,
-  with a line saying so, when the folder, node, or numpy/PIL for /usr/bin/python3 are missing.
-  Their outputs are cached in CACHE/anchors/, keyed by a hash of the picture's bytes, the tool and
-  its settings, both anchors' COMMIT files and run_anchor.py; the metrics are always computed anew.
-  A cached result keeps the time of the run that made it; --retime runs Qualetize afresh, --runs
-  times (median), so that its time and nrbx's are taken alike and under the same load.
-  baseline-16, baseline-256: nrbx-reduce-baseline, when it is in --bin (a bench build).
+  nrbx-plain, nrbx-diffusion  nrbx-import --reduce [--dither diffusion], exported by nrbx-export;
+             --ordered adds nrbx-ordered. Run fresh every time, timed as a whole process: the median
+             wall and processor time of --runs runs.
+  qualetize-plain, qualetize-dither  Qualetize in sRGB, without and with its dither.
+  tpq        tiledpalettequant at its defaults (seconds a picture; --no-tpq leaves it out); with
+             --tpq-dither also tpq-dither, its dither (tens of seconds a picture).
+             The anchors are run by ANCHORS/run_anchor.py (--dither for the dithered ones) and timed by
+             the ms it reports (the tool's own time). ANCHORS is <project root>/../shared/anchors or
+             --anchors; they are skipped, with a line saying so, when the folder, node, or numpy/PIL for
+             /usr/bin/python3 are missing (--no-anchors skips them too). Their outputs are cached in
+             CACHE/anchors/, keyed by a hash of the picture's bytes, the tool and its settings, both
+             anchors' COMMIT files and run_anchor.py; the metrics are always computed anew. A cached
+             result keeps the time of the run that made it; --retime runs Qualetize afresh, --runs times
+             (median), so that its time and nrbx's are taken alike and under the same load.
+  baseline-16, baseline-256  nrbx-reduce-baseline, when it is in --bin (a build with NRBX_BENCH).
 
 Metrics, every result against its source picture, over the source's opaque pixels (alpha >= 128); a
 pixel the result leaves transparent counts as black; sides as in the source (nrbx's 256x256 export is
 cropped to the picture's top-left corner, where nrbx-import puts it):
-  PSNR     over the R, G, B values (0..255) of those pixels; 100 dB stands for an exact result.
-  OKLab    mean Euclidean distance in OKLab (L from 0 to 1) x 100, sRGB decoded with the sRGB curve.
-  blur     PSNR after a Gaussian blur of sigma 1 px (7 taps, -3..3, normalised; edges repeated) applied
-           to both pictures in linear light, each with the source's transparent pixels black, then
-           encoded back with the sRGB curve (0..255, not rounded): the error an eye sees in a dither.
+  PSNR       over the R, G, B values (0..255) of those pixels; 100 dB stands for an exact result.
+  OKLab      mean Euclidean distance in OKLab (L from 0 to 1) x 100, sRGB decoded with the sRGB curve.
+  blur       PSNR after a Gaussian blur of sigma 1 px (7 taps, -3..3, normalised; edges repeated)
+             applied to both pictures in linear light, each with the source's transparent pixels black,
+             then encoded back with the sRGB curve (0..255, not rounded): the error an eye sees in a
+             dither.
+  A result marked "!" breaks the constraints as far as a picture shows them (a colour off the grid, or
+  more than 16 colours in a cell, transparency counted as one).
 
-Report: a table per picture, the summary (median PSNR, OKLab, blur and time of each contender), then
-the targets of issue 27, each with its figure. "The better anchor's best" on a picture is the highest
-PSNR among the anchor results on it; "nrbx's better" is the higher of nrbx-plain and nrbx-diffusion.
+Report: a table per picture; a summary (median PSNR, OKLab, blur and time of each contender) of the
+real-art set and one of the generated pictures; then the targets of issue 27 over the real-art set
+(over the generated pictures when no real one was measured), each with its figure:
+  - pictures where nrbx's better (the higher PSNR of nrbx-plain and nrbx-diffusion) is more than
+    0.1 dB below the better anchor's best (the highest PSNR among the anchors' results on it);
+  - the median, over the pictures, of nrbx's better minus the better anchor's best;
+  - the lower median OKLab of nrbx-plain and nrbx-diffusion over the lowest median OKLab of the
+    anchors' settings;
+  - the median times of nrbx-plain and nrbx-diffusion against qualetize-plain's;
+  - pictures where nrbx-diffusion's blurred PSNR is above nrbx-plain's.
 
-CACHE is $NRBX_ART or /var/tmp/nrbx-art (--cache); --work keeps nrbx's files (default: a temporary
+CACHE is $NRBX_ART or /var/tmp/nrbx-art (--cache). --work keeps nrbx's files (default: a temporary
 folder in /dev/shm, removed at the end: nrbx syncs every file it writes, which on a disk adds some
-50 ms of waiting to each run; the anchors' outputs are not synced). --json FILE writes every figure; --compare OLD.json prints per-picture
-deltas of the nrbx contenders against an earlier run's file; --report FILE prints the report of a
---json file again without running anything; --markdown FILE writes the tables as Markdown; --sheet
-FILE draws each picture beside its results (PSNR / blurred PSNR above each).
+50 ms of waiting to each run; the anchors' outputs are not synced). --json FILE writes every figure;
+--compare OLD.json prints what changed in nrbx's quality per picture and in the targets against an
+earlier --json; --report FILE prints the report of a --json file again without running anything;
+--markdown FILE writes the tables as Markdown; --sheet FILE draws each picture beside its results
+(PSNR / blurred PSNR above each).
 """
 
 import argparse
@@ -510,8 +525,8 @@ def median(values):
 
 ORDER = ["nrbx-plain", "nrbx-diffusion", "nrbx-ordered", "qualetize-plain", "qualetize-dither", "tpq", "tpq-dither",
          "baseline-16", "baseline-256"]
-SHORT = {"nrbx-plain": "nrbx", "nrbx-diffusion": "nrbx diff", "nrbx-ordered": "nrbx ord", "qualetize-plain": "qualetize",
-         "qualetize-dither": "qual dith", "tpq": "tpq", "tpq-dither": "tpq dith", "baseline-16": "base16",
+SHORT = {"nrbx-plain": "nrbx", "nrbx-diffusion": "nrbx diff", "nrbx-ordered": "nrbx ord",
+         "qualetize-plain": "qualetize", "qualetize-dither": "qual dith", "tpq": "tpq", "tpq-dither": "tpq dith", "baseline-16": "base16",
          "baseline-256": "base256"}
 
 
@@ -549,7 +564,8 @@ def summarize(pictures, title, data, out, with_checks):
     p("")
     pairs = {n: v for n, v in ((n, picture_figures(e)) for n, e in pictures.items()) if v}
     if pairs:
-        deltas = {n: pictures[n]["results"][a]["psnr"] - pictures[n]["results"][b]["psnr"] for n, (a, b) in pairs.items()}
+        deltas = {n: pictures[n]["results"][a]["psnr"] - pictures[n]["results"][b]["psnr"]
+                  for n, (a, b) in pairs.items()}
         below = sorted((d, n) for n, d in deltas.items() if d < -0.1)
         lead = median(list(deltas.values()))
         ours_lab = min(summary[k]["oklab"] for k in ("nrbx-plain", "nrbx-diffusion") if k in summary)
@@ -596,8 +612,8 @@ def report(data, out):
         line = f"{name[:26]:26} {entry['kind'][:9]:9} {entry['size'][0]:3}x{entry['size'][1]:<3}"
         for k in contenders:
             r = entry["results"].get(k)
-            line += (f" {shown(r['psnr']):>6}/{r['oklab']:5.2f}/{shown(r['blur']):>6}{'' if r.get('valid', True) else '!'}"
-                     if r else f" {'-':>19}")
+            mark = "" if not r or r.get("valid", True) else "!"
+            line += f" {shown(r['psnr']):>6}/{r['oklab']:5.2f}/{shown(r['blur']):>6}{mark}" if r else f" {'-':>19}"
         pair = picture_figures(entry)
         if pair:
             entry["nrbx_better"], entry["anchor_best"] = pair
@@ -631,7 +647,8 @@ def markdown(data, out):
             r = entry["results"].get(k)
             cells.append(f"{shown(r['psnr'])} / {r['oklab']:.2f} / {shown(r['blur'])}" if r else "–")
         delta = f"{entry['delta']:+.2f}" if "delta" in entry else "–"
-        p(f"| {name} | {entry['kind']} | {entry['size'][0]}×{entry['size'][1]} | " + " | ".join(cells) + f" | {delta} |")
+        size = f"{entry['size'][0]}×{entry['size'][1]}"
+        p(f"| {name} | {entry['kind']} | {size} | " + " | ".join(cells) + f" | {delta} |")
     for group, summary in data.get("summary", {}).items():
         p("")
         p(f"| Contender ({group}) | Median PSNR dB | Median OKLab ×100 | Median blurred PSNR dB | Median time ms "
