@@ -1,14 +1,16 @@
 #!/usr/bin/python3
-"""The real-art set: about 40 pictures cut from Debian packages, the same on every machine.
+"""The real-art set: 45 pictures cut from Debian packages, the same on every machine.
 
     /usr/bin/python3 bench/real_art.py [--cache DIR] [--list] [--sheet FILE]
 
-Downloads the packages named in SOURCES with `apt-get download` (nothing is installed; run `apt-get
-update` once first if apt knows no package lists), unpacks each with `dpkg-deb -x`, and cuts the named
+Downloads the packages named in SOURCES with `apt-get download` (nothing is installed; when a download
+fails, `apt-get update` is run once, as root), unpacks each with `dpkg-deb -x`, and cuts the named
 files into PNG pictures at fixed boxes. Everything lives in the cache folder (default /var/tmp/nrbx-art,
 or $NRBX_ART, or --cache): debs/ the packages, x/PKG/ their contents, pictures/NAME.png the set. A
 picture already made is kept; delete pictures/ to cut them again. The pictures are not part of the
-repository. The downloads come to about 300 MB (wesnoth-1.16-data is half of it).
+repository. The downloads come to about 300 MB (wesnoth-1.16-data is half of it), 500 MB once unpacked.
+The same versions of the packages give the same pictures; --list prints the versions in the cache (a
+Debian point release may bring newer ones).
 
 How a picture is cut (one row of SOURCES): each listed file is opened as RGBA, cropped to BOX (x0, y0,
 x1, y1 in the file's pixels; None is the whole file; ("centre", w, h) a centred box), scaled to SIZE with
