@@ -14,7 +14,7 @@ The anchors' results come from the cache after the first run (which takes 10-20 
 tiledpalettequant), so a run costs nrbx's own time plus the metrics. Use --runs 1 --jobs 2 while
 iterating on quality; for figures to publish use --jobs 1, the default --runs 5 and --retime.
 
-Pictures (--pictures real|generated|all, default all; --only NAME... picks some):
+Pictures (--pictures real|generated|all, default all; --only NAME... picks some, 'almost-*' too):
   real       the real-art set of bench/real_art.py: 45 pictures cut from Debian packages (sprites, tile
              sets, icons, portraits, wallpapers, and a few that fit the palette grid or almost do),
              downloaded and cut once into the cache folder.
@@ -72,6 +72,7 @@ earlier --json; --report FILE prints the report of a --json file again without r
 
 import argparse
 import concurrent.futures
+import fnmatch
 import hashlib
 import json
 import math
@@ -758,7 +759,8 @@ def main():
                                      epilog="\n".join(__doc__.splitlines()[2:]))
     parser.add_argument("--bin", default="build/bin", help="folder of nrbx-import and nrbx-export")
     parser.add_argument("--pictures", choices=("real", "generated", "all"), default="all")
-    parser.add_argument("--only", nargs="+", metavar="NAME", help="only these pictures")
+    parser.add_argument("--only", nargs="+", metavar="NAME", help="only these pictures (shell patterns: "
+                        "'portrait-*')")
     parser.add_argument("--jobs", type=int, default=1, help="pictures measured at once (default 1; times "
                         "are steadier with 1)")
     parser.add_argument("--runs", type=int, default=5, help="timed runs of nrbx-import per case (median shown)")
@@ -826,10 +828,10 @@ def main():
     else:
         data_art = {}
     if args.only:
-        unknown = set(args.only) - {n for n, _, _ in pictures}
+        unknown = [pattern for pattern in args.only if not any(fnmatch.fnmatch(n, pattern) for n, _, _ in pictures)]
         if unknown:
-            raise SystemExit(f"no picture named {', '.join(sorted(unknown))}")
-        pictures = [p for p in pictures if p[0] in args.only]
+            raise SystemExit(f"no picture named {', '.join(unknown)} (names: {' '.join(n for n, _, _ in pictures)})")
+        pictures = [p for p in pictures if any(fnmatch.fnmatch(p[0], pattern) for pattern in args.only)]
 
     anchors = None
     if not args.no_anchors:
