@@ -813,6 +813,14 @@ def main():
     shm = "/dev/shm" if os.path.isdir("/dev/shm") and os.access("/dev/shm", os.W_OK) else None
     work = args.work or tempfile.mkdtemp(prefix="nrbx-reduce-", dir=shm)
     os.makedirs(work, exist_ok=True)
+    try:
+        return measure_all(args, tool, bin_dir, cache, work, log)
+    finally:
+        if not args.work:
+            shutil.rmtree(work, ignore_errors=True)
+
+
+def measure_all(args, tool, bin_dir, cache, work, log):
     old = None
     if args.compare:
         with open(args.compare) as f:
@@ -890,8 +898,7 @@ def main():
         with open(args.json, "w") as f:
             json.dump(data, f, indent=1)
         print(f"figures in {args.json}")
-    if not args.work:
-        shutil.rmtree(work, ignore_errors=True)
+    return 0
 
 
 if __name__ == "__main__":
