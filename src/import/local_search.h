@@ -11,8 +11,8 @@ namespace nrbx::importing {
 struct LocalSearchLimits {
     int blocks = 0;  // at most this many blocks (1..32) ...
     int colors = 0;  // ... of at most this many colours
-    // Work the search may do before it gives up, in units of a nanosecond or two (a set visited, a
-    // word of colours counted): counted rather than timed, so that the answer does not depend on the
+    // Work the search may do before it gives up, in units of one to a few nanoseconds (a set visited,
+    // a word of colours counted): counted rather than timed, so that the answer does not depend on the
     // machine or its load.
     std::uint64_t work = 0;
     std::chrono::steady_clock::time_point deadline;

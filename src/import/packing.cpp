@@ -55,9 +55,10 @@ class Bits {
 
 using Clock = std::chrono::steady_clock;
 
-// The first turn of the complete search and of each local search (a few and about ten milliseconds):
+// The first turn of the complete search and of each local search (a few milliseconds, and 10 to 30):
 // enough for the proofs and most packings of our pictures. Each later turn has twice as much, the local
-// searches from a new start, as the rare long searches do better from one.
+// searches from a new start: short runs from many starts find most packings, the rare hard ones need a
+// long run, and doubling gives both.
 constexpr std::uint64_t kFirstNodes = 4096;
 constexpr std::uint64_t kFirstWork = 8'000'000;
 
