@@ -18,10 +18,13 @@ out=$(cd "$out" && pwd)
   while IFS= read -r -d '' f; do [ -e "$f" ] && printf '%s\0' "$f"; done |
   tar --null -T - -cf -) | tar -xf - -C "$out/nrbx"
 if [ -n "${CMAKE_CXX_COMPILER_LAUNCHER:-}" ] && command -v ccache >/dev/null; then
-  # debhelper gives the build a home of its own, so the cache is named outright; paths are taken
-  # relative to the copy, so two copies share their objects.
+  # debhelper gives the build a home of its own, so the cache is named outright. No base folder: ccache
+  # would pass the compiler relative source paths, which end up in the debugging data and so in the
+  # build IDs of the programs, and the package would differ from one built without ccache. A second
+  # build in the same folder takes every object from the cache.
   CCACHE_DIR=${CCACHE_DIR:-$(ccache -k cache_dir)}
-  export CCACHE_DIR CCACHE_BASEDIR=$out CCACHE_NOHASHDIR=1
+  export CCACHE_DIR
+  unset CCACHE_BASEDIR
 fi
 if ! (cd "$out/nrbx" && dpkg-buildpackage -us -uc --jobs-try=auto "$@") >"$out/build.log" 2>&1; then
   tail -n 40 "$out/build.log" >&2
