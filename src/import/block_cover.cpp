@@ -40,6 +40,9 @@ class CoverSearch {
         start(restart);
     }
 
+    // Each step picks an uncovered set at random and makes the swap that brings it one colour nearer
+    // to a block and lowers the weighted distance of all sets most; where no swap lowers it, the
+    // uncovered sets weigh more (the breakout), so the search leaves the state it is stuck in.
     std::vector<int> run() {
         std::vector<int> uncovered;
         int fruitless = 0;
