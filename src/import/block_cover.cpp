@@ -182,12 +182,20 @@ class CoverSearch {
         m_tabu[std::size_t(b) * m_m + out] = step + kTabuMoves + std::uint64_t(m_random.below(10));
     }
 
-    // Set s whole into a block it is not nearest to, each missing colour in place of the colour whose
-    // loss uncovers the least.
+    // Set s whole into the nearest block after those it is nearest to (ties at random), each missing
+    // colour in place of the colour whose loss uncovers the least.
     void coverWhole(int s, std::uint64_t step) {
         if (m_blocks < 2) return;
-        int b = m_random.below(m_blocks);
-        if (distance(s, b) == m_nearest[s]) b = (b + 1 + m_random.below(m_blocks - 1)) % m_blocks;
+        int b = -1, ties = 0;
+        for (int x = 0; x < m_blocks; ++x) {
+            if (distance(s, x) == m_nearest[s]) continue;
+            if (b < 0 || distance(s, x) < distance(s, b)) {
+                b = x, ties = 1;
+            } else if (distance(s, x) == distance(s, b) && m_random.below(++ties) == 0) {
+                b = x;
+            }
+        }
+        if (b < 0) b = m_random.below(m_blocks);  // all are equally near
         for (int in : m_sets[s]) {
             if (m_block[b].has(in)) continue;
             int best = -1, bestLoss = 0;
