@@ -34,7 +34,8 @@ void ReduceColours(benchmark::State& state) {
     const importing::Picture picture = gradientPicture();
     importing::ReduceSettings settings;
     settings.dither = importing::Dither(state.range(0));
-    timeEach(state, [&] { benchmark::DoNotOptimize(importing::reduceColours(picture, settings)); });
+    timeEach(state,
+             [&] { benchmark::DoNotOptimize(importing::reduceColours(std::span(&picture, 1), settings)); });
 }
 BENCHMARK(ReduceColours)->Arg(0)->Arg(1)->Arg(2)->UseManualTime()->Unit(benchmark::kMillisecond);
 

@@ -102,6 +102,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     reduce.colours = 2 + (last / 16) % 15;
     reduce.dither = importing::Dither(size % 3);
     reduce.alphaThreshold = size > 1 ? data[size - 2] : 128;
-    importing::reduceColours(picture, reduce);
+    importing::reduceColours(std::span(&picture, 1), reduce);
     return 0;
 }

@@ -7,11 +7,10 @@
 
 #include "data/cell_grid.h"
 #include "import/color_key.h"
-#include "import/conversion.h"
+#include "import/import_settings.h"
+#include "import/picture.h"
 
 namespace nrbx::importing {
-
-using CellIndices = std::array<std::uint8_t, data::kCellPixels>;
 
 class Cells {
   public:
@@ -72,18 +71,7 @@ class Cells {
     int m_clearBelow;
 };
 
+// A refusal of the picture, worded by the caller.
 platform::Failure cannotImport(const std::string& why);
-
-// The three exact conversions, each in a file of its own.
-// --indexed sprite: the picture's indices are the pattern's, its table the palette.
-void importIndices(const Picture& picture, const Cells& cells, const ImportSettings& settings,
-                   ImportResult& result);
-// -p: every colour found in the cell's block.
-void importByPalette(const Cells& cells, const ImportSettings& settings, ImportResult& result);
-// No palette: the cells' colour sets packed into blocks.
-void importBuildingPalette(const Cells& cells, const ImportSettings& settings, ImportResult& result);
-// And the way that makes any picture fit: --reduce.
-void importReducing(const Picture& picture, const Cells& cells, const ImportSettings& settings,
-                    ImportResult& result);
 
 }  // namespace nrbx::importing

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "data/cell_grid.h"
@@ -40,6 +41,16 @@ inline int distance(Key a, Key b) {
 }
 
 using CellKeys = std::array<Key, data::kCellPixels>;
+// A cell's colour indices into its block, row by row.
+using CellIndices = std::array<std::uint8_t, data::kCellPixels>;
+
+// "#RRGGBB", as refusals name colours.
+inline std::string colorName(const std::uint8_t* rgb) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string name = "#";
+    for (int i = 0; i < 3; ++i) name += {kHex[rgb[i] >> 4], kHex[rgb[i] & 15]};
+    return name;
+}
 
 // A value for each of the few keys one cell has, set and read in constant time; clear() starts afresh
 // without touching the 32769 slots.

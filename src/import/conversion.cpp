@@ -4,6 +4,10 @@
 #include "import/conversion.h"
 
 #include "import/cells.h"
+#include "import/exact_import.h"
+#include "import/indexed_import.h"
+#include "import/palette_match.h"
+#include "import/palette_reduce.h"
 #include "platform/failure.h"
 
 namespace nrbx::importing {
@@ -39,13 +43,6 @@ void refusePartlyTransparent(const Picture& picture, const Cells& cells) {
 
 platform::Failure cannotImport(const std::string& why) {
     return platform::Failure(platform::FailureKind::Other, why);
-}
-
-std::string colorName(const std::uint8_t* rgb) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string name = "#";
-    for (int i = 0; i < 3; ++i) name += {kHex[rgb[i] >> 4], kHex[rgb[i] & 15]};
-    return name;
 }
 
 ImportResult importPicture(const Picture& picture, const ImportSettings& settings, const PatternBytes& base,

@@ -1,6 +1,4 @@
-// --indexed sprite: the picture's colour indices are the pattern's, its colour table the palette.
-
-#include "import/cells.h"
+#include "import/indexed_import.h"
 
 namespace nrbx::importing {
 

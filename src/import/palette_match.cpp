@@ -1,9 +1,7 @@
-// -p: each cell's colours found in one block of a given palette, compared as the palette stores them.
+#include "import/palette_match.h"
 
 #include <set>
 #include <utility>
-
-#include "import/cells.h"
 
 namespace nrbx::importing {
 

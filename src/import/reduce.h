@@ -5,6 +5,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -30,30 +31,36 @@ struct ReduceSettings {
     std::chrono::milliseconds fitTimeLimit = kExactFitTimeLimit;
 };
 
+// One picture's part of a reduction.
 struct ReducedPicture {
     int columns = 0;  // cells across and down
     int rows = 0;
     // One a pixel of the whole cells, row by row: the index into its cell's block; 0 when transparent.
     std::vector<std::uint8_t> indices;
-    // One a cell, row by row. Blocks are numbered in the order of their first cell.
+    // One a cell, row by row: its block.
     std::vector<std::uint8_t> blockOfCell;
-    // The palette words of each block, ascending. When the picture has transparent pixels, index 0 of
-    // every block is kept for them (word 0). Entries a block does not use are 0.
-    std::array<std::array<std::uint16_t, data::kColorsPerBlock>, data::kPaletteBlocks> words{};
+};
+
+using BlockWords = std::array<std::array<std::uint16_t, data::kColorsPerBlock>, data::kPaletteBlocks>;
+
+struct Reduction {
+    std::vector<ReducedPicture> pictures;  // in the order given
+    // The palette words of each block, ascending. When any picture has transparent pixels, index 0 of
+    // every block is kept for them (word 0). Entries a block does not use are 0. Blocks are numbered in
+    // the order of their first cell, the pictures' cells taken in turn.
+    BlockWords words{};
     int blocksUsed = 0;
     // Pixels with alpha 1..254, each taken as transparent or opaque by the threshold.
     long roundedAlpha = 0;
-    // The picture fitted as it was: every pixel has its own colour (top five bits of each component).
+    // The pictures fitted as they were: every pixel has its own colour (top five bits of each component).
     bool exact = false;
 };
 
-// A picture that fits the limits as it is (import/exact_fit.h) comes back exactly. Any other is
-// clustered in two levels, refined together: cells into blocks by the colours they need, and each
-// block's colours from the pixels of its cells (weighted k-means, snapped to the grid as it goes, as in
-// Linde, Buzo and Gray's splitting), cells moving to the block that reproduces them best until none
-// moves. Blocks are chosen before any dithering, which then only picks among the cell's block. Whole
-// cells of the picture only (its sides are multiples of 16 where the import calls it). The same picture
-// and settings always give the same result.
-ReducedPicture reduceColours(const Picture& picture, const ReduceSettings& settings);
+// Pictures that fit the limits together as they are (import/palette_build.h) come back exactly. Any
+// others are clustered together in two levels (import/cluster_search.h), so that pictures share blocks
+// where that serves; blocks are chosen before any dithering (import/pixel_mapping.h), which then only
+// picks among the cell's block. Whole cells of each picture only (its sides are multiples of 16 where
+// the import calls it). The same pictures and settings always give the same result.
+Reduction reduceColours(std::span<const Picture> pictures, const ReduceSettings& settings);
 
 }  // namespace nrbx::importing

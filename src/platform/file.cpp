@@ -15,6 +15,7 @@
 #include <cstdlib>
 
 #include "platform/failure.h"
+#include "platform/random.h"
 
 namespace nrbx::platform {
 
@@ -142,12 +143,9 @@ std::string randomPart() {
         return bits;
     }();
     static std::atomic<std::uint64_t> counter{0};
-    // splitmix64's finaliser: every bit of seed, counter and process ID reaches every bit of the name.
+    // Mixed so that every bit of seed, counter and process ID reaches every bit of the name.
     std::uint64_t bits =
-        seed ^ (static_cast<std::uint64_t>(::getpid()) << 32) ^ (++counter * 0x9E3779B97F4A7C15u);
-    bits = (bits ^ (bits >> 30)) * 0xBF58476D1CE4E5B9u;
-    bits = (bits ^ (bits >> 27)) * 0x94D049BB133111EBu;
-    bits ^= bits >> 31;
+        mix64(seed ^ (static_cast<std::uint64_t>(::getpid()) << 32) ^ (++counter * kGoldenGamma));
     static constexpr char kLetters[] = "0123456789abcdefghijklmnopqrstuvwxyz";
     std::string part(8, '0');
     for (char& c : part) {

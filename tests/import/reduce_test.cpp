@@ -42,27 +42,33 @@ bool transparent(const Picture& picture, int x, int y, int threshold) {
 }
 
 // Everything the pattern, palette and block map can hold, and what the reduction promises of them.
-void expectValid(const Picture& picture, const ReduceSettings& settings, const ReducedPicture& r) {
+Reduction reduceOne(const Picture& picture, const ReduceSettings& settings) {
+    return reduceColours(std::span(&picture, 1), settings);
+}
+
+void expectValid(const Picture& picture, const ReduceSettings& settings, const Reduction& reduction) {
+    ASSERT_EQ(reduction.pictures.size(), 1u);
+    const ReducedPicture& r = reduction.pictures.front();
     ASSERT_EQ(r.columns, picture.width / 16);
     ASSERT_EQ(r.rows, picture.height / 16);
     ASSERT_EQ(r.indices.size(), std::size_t(picture.width * picture.height));
-    EXPECT_GE(r.blocksUsed, 1);
-    EXPECT_LE(r.blocksUsed, settings.blocks);
+    EXPECT_GE(reduction.blocksUsed, 1);
+    EXPECT_LE(reduction.blocksUsed, settings.blocks);
     bool clear = false;
     for (int y = 0; y < picture.height; ++y)
         for (int x = 0; x < picture.width; ++x)
             clear = clear || transparent(picture, x, y, settings.alphaThreshold);
     for (int b = 0; b < 16; ++b) {
-        for (std::uint16_t word : r.words[b]) EXPECT_EQ(word & 1, 0) << "block " << b;
+        for (std::uint16_t word : reduction.words[b]) EXPECT_EQ(word & 1, 0) << "block " << b;
         if (clear) {
-            EXPECT_EQ(r.words[b][0], 0) << "block " << b;
+            EXPECT_EQ(reduction.words[b][0], 0) << "block " << b;
         }
     }
     for (int y = 0; y < picture.height; ++y) {
         for (int x = 0; x < picture.width; ++x) {
             const int block = r.blockOfCell[(y / 16) * r.columns + x / 16];
             const int index = r.indices[std::size_t(y) * picture.width + x];
-            ASSERT_LT(block, r.blocksUsed);
+            ASSERT_LT(block, reduction.blocksUsed);
             ASSERT_LT(index, settings.colours) << x << "," << y;
             if (transparent(picture, x, y, settings.alphaThreshold)) {
                 ASSERT_EQ(index, 0) << x << "," << y;
@@ -89,11 +95,11 @@ TEST(ReduceColours, RandomPicturesGiveValidBlocksTheSameEveryTime) {
             settings.colours = c.colours;
             settings.alphaThreshold = c.threshold;
             settings.dither = dither;
-            const ReducedPicture first = reduceColours(picture, settings);
+            const Reduction first = reduceOne(picture, settings);
             expectValid(picture, settings, first);
-            const ReducedPicture again = reduceColours(picture, settings);
-            EXPECT_EQ(again.indices, first.indices);
-            EXPECT_EQ(again.blockOfCell, first.blockOfCell);
+            const Reduction again = reduceOne(picture, settings);
+            EXPECT_EQ(again.pictures[0].indices, first.pictures[0].indices);
+            EXPECT_EQ(again.pictures[0].blockOfCell, first.pictures[0].blockOfCell);
             EXPECT_EQ(again.words, first.words);
         }
     }
@@ -103,13 +109,13 @@ TEST(ReduceColours, DitheringKeepsEveryCellsBlockAndColours) {
     for (unsigned seed : {11u, 12u}) {
         const Picture picture = randomPicture(seed, 128, 96);
         ReduceSettings settings;
-        const ReducedPicture plain = reduceColours(picture, settings);
+        const Reduction plain = reduceOne(picture, settings);
         for (Dither dither : {Dither::Ordered, Dither::Diffusion}) {
             settings.dither = dither;
-            const ReducedPicture dithered = reduceColours(picture, settings);
-            EXPECT_EQ(dithered.blockOfCell, plain.blockOfCell) << toString(dither);
+            const Reduction dithered = reduceOne(picture, settings);
+            EXPECT_EQ(dithered.pictures[0].blockOfCell, plain.pictures[0].blockOfCell) << toString(dither);
             EXPECT_EQ(dithered.words, plain.words) << toString(dither);
-            EXPECT_NE(dithered.indices, plain.indices) << toString(dither);
+            EXPECT_NE(dithered.pictures[0].indices, plain.pictures[0].indices) << toString(dither);
         }
     }
 }
@@ -121,9 +127,9 @@ TEST(ReduceColours, CountsPartlyTransparentPixelsAndSeedsChangeOnlyTheSearch) {
         partly += picture.rgba[i] > 0 && picture.rgba[i] < 255;
     ASSERT_GT(partly, 0);
     ReduceSettings settings;
-    EXPECT_EQ(reduceColours(picture, settings).roundedAlpha, partly);
+    EXPECT_EQ(reduceOne(picture, settings).roundedAlpha, partly);
     settings.seed = 99;
-    expectValid(picture, settings, reduceColours(picture, settings));
+    expectValid(picture, settings, reduceOne(picture, settings));
 }
 
 // Pictures from 16 hidden blocks of 16 colours, each cell a random subset of one of them (in every other

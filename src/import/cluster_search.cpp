@@ -1,0 +1,295 @@
+#include "import/cluster_search.h"
+
+#include <algorithm>
+
+#include "data/cell_grid.h"
+#include "import/kmeans.h"
+
+namespace nrbx::importing {
+
+namespace {
+
+// Candidate cells tried for each new block; the one that lowers the error most is kept.
+constexpr int kSplitCandidates = 4;
+// Rounds of moving cells and refitting blocks: after each new block, after the last one, and with the
+// cells' full colours at the end. Each stops early once no cell moves.
+constexpr int kSplitRounds = 3;
+constexpr int kSearchRounds = 12;
+constexpr int kPolishRounds = 6;
+// Tries at moving a block from where it is needed least to where the error is highest.
+constexpr int kShiftAttempts = 16;
+
+// The search state: a block per cell and the colours of each block, at one level of detail (the cells'
+// summaries while blocks are being found, their full colours at the end).
+class Clustering {
+  public:
+    // `capacity`: the opaque colours a block may have.
+    Clustering(const std::vector<ClusterCell>& cells, int maxBlocks, int capacity,
+               platform::SplitMix64& random)
+        : m_cells(cells),
+          m_maxBlocks(maxBlocks),
+          m_capacity(capacity),
+          m_random(random),
+          m_blockOf(cells.size(), 0),
+          m_error(cells.size() * data::kPaletteBlocks, 0) {}
+
+    // From the cells' summaries to their full colours, the errors with them.
+    void useFullColours() {
+        m_full = true;
+        for (int block = 0; block < m_blocks; ++block) updateErrors(block);
+    }
+
+    // Grows from one block to `blocks`, each new one seeded by the cell that lowers the error most.
+    void split() {
+        m_blocks = 1;
+        m_colours.assign(data::kPaletteBlocks, Colours());
+        refit(0, nullptr);
+        updateErrors(0);
+        while (m_blocks < m_maxBlocks) {
+            std::vector<float> own(m_cells.size());
+            double total = 0;
+            for (std::size_t c = 0; c < m_cells.size(); ++c) total += own[c] = errorAt(c, m_blockOf[c]);
+            if (total <= 0) break;
+            std::vector<std::size_t> candidates{
+                std::size_t(std::max_element(own.begin(), own.end()) - own.begin())};
+            for (int k = 1; k < kSplitCandidates; ++k) {
+                candidates.push_back(drawByWeight(own, total, m_random));
+            }
+            double bestGain = -1;
+            Colours best;
+            for (std::size_t candidate : candidates) {
+                const Colours colours = kMeans(points(candidate), m_capacity, nullptr, 6, true, m_random);
+                double gain = 0;
+                for (std::size_t c = 0; c < m_cells.size(); ++c)
+                    gain += std::max(0.f, own[c] - errorOf(points(c), colours));
+                if (gain > bestGain) bestGain = gain, best = colours;
+            }
+            const int block = m_blocks++;
+            m_colours[block] = best;
+            updateErrors(block);
+            iterate(kSplitRounds);
+        }
+    }
+
+    // Enhanced LBG (Patanè and Russo, 2001): the block whose cells other blocks would take at the least
+    // cost moves to where the error is highest, seeded by a cell there; kept when the error falls.
+    void shift(int attempts) {
+        for (int attempt = 0; attempt < attempts && m_blocks > 1; ++attempt) {
+            const double before = totalError();
+            if (before <= 0) return;
+            std::vector<double> removal(std::size_t(m_blocks), 0);
+            for (std::size_t c = 0; c < m_cells.size(); ++c) {
+                const int own = m_blockOf[c];
+                float second = -1;
+                for (int b = 0; b < m_blocks; ++b)
+                    if (b != own && (second < 0 || errorAt(c, b) < second)) second = errorAt(c, b);
+                removal[own] += second - errorAt(c, own);
+            }
+            const int donor = int(std::min_element(removal.begin(), removal.end()) - removal.begin());
+            double total = 0;
+            std::vector<float> own(m_cells.size());
+            for (std::size_t c = 0; c < m_cells.size(); ++c)
+                total += own[c] = m_blockOf[c] == donor ? 0 : errorAt(c, m_blockOf[c]);
+            if (total <= 0) return;
+            const std::size_t target = drawByWeight(own, total, m_random);
+            const std::vector<int> blockOf = m_blockOf;
+            const std::vector<Colours> colours = m_colours;
+            const std::vector<float> error = m_error;
+            // The donor's cells go to their next best block first, so the donor starts from the target.
+            std::vector<bool> grown(std::size_t(m_blocks), false);
+            for (std::size_t c = 0; c < m_cells.size(); ++c) {
+                if (m_blockOf[c] != donor) continue;
+                int next = donor == 0 ? 1 : 0;
+                for (int b = 0; b < m_blocks; ++b)
+                    if (b != donor && errorAt(c, b) < errorAt(c, next)) next = b;
+                m_blockOf[c] = next;
+                grown[std::size_t(next)] = true;
+            }
+            for (int b = 0; b < m_blocks; ++b) {
+                if (!grown[std::size_t(b)]) continue;
+                if (refit(b, &m_colours[b])) updateErrors(b);
+            }
+            m_colours[donor] = kMeans(points(target), m_capacity, nullptr, 6, true, m_random);
+            updateErrors(donor);
+            iterate(kSplitRounds);
+            if (totalError() < before) continue;
+            m_blockOf = blockOf, m_colours = colours, m_error = error;
+        }
+    }
+
+    // A block no cell uses any more starts again from the cell reproduced worst.
+    void refillEmpty() {
+        for (int block = 0; block < m_blocks; ++block) {
+            if (std::find(m_blockOf.begin(), m_blockOf.end(), block) != m_blockOf.end()) continue;
+            std::size_t worst = 0;
+            for (std::size_t c = 1; c < m_cells.size(); ++c)
+                if (errorAt(c, m_blockOf[c]) > errorAt(worst, m_blockOf[worst])) worst = c;
+            if (errorAt(worst, m_blockOf[worst]) <= 0) return;
+            m_colours[block] = kMeans(points(worst), m_capacity, nullptr, 6, true, m_random);
+            updateErrors(block);
+            iterate(kSplitRounds);
+        }
+    }
+
+    // Cells to their best block and blocks refitted, until no cell moves or `rounds` pass.
+    void iterate(int rounds) {
+        for (int round = 0; round < rounds; ++round) {
+            std::vector<bool> changed(data::kPaletteBlocks, false);
+            for (std::size_t c = 0; c < m_cells.size(); ++c) {
+                const int to = bestBlock(c);
+                if (to == m_blockOf[c]) continue;
+                changed[m_blockOf[c]] = changed[to] = true;
+                m_blockOf[c] = to;
+            }
+            if (std::none_of(changed.begin(), changed.end(), [](bool b) { return b; })) return;
+            for (int block = 0; block < m_blocks; ++block) {
+                if (!changed[block]) continue;
+                if (refit(block, &m_colours[block])) updateErrors(block);
+            }
+        }
+    }
+
+    // Every block's colours again from its cells, starting from the present ones.
+    void refitAll() {
+        for (int block = 0; block < m_blocks; ++block) {
+            if (refit(block, &m_colours[block])) updateErrors(block);
+        }
+    }
+
+    double totalError() const {
+        double total = 0;
+        for (std::size_t c = 0; c < m_cells.size(); ++c) total += errorAt(c, m_blockOf[c]);
+        return total;
+    }
+
+    int blocks() const { return m_blocks; }
+    int blockOf(std::size_t cell) const { return m_blockOf[cell]; }
+    const Colours& colours(int block) const { return m_colours[block]; }
+
+  private:
+    const Points& points(std::size_t cell) const {
+        return m_full ? m_cells[cell].colours : m_cells[cell].summary;
+    }
+    float errorAt(std::size_t cell, int block) const {
+        return m_error[cell * data::kPaletteBlocks + std::size_t(block)];
+    }
+
+    int bestBlock(std::size_t cell) const {
+        int best = m_blockOf[cell];
+        float bestError = errorAt(cell, best);
+        for (int block = 0; block < m_blocks; ++block) {
+            const float e = errorAt(cell, block);
+            if (e < bestError) best = block, bestError = e;
+        }
+        return best;
+    }
+
+    void updateErrors(int block) {
+        for (std::size_t c = 0; c < m_cells.size(); ++c)
+            m_error[c * data::kPaletteBlocks + std::size_t(block)] = errorOf(points(c), m_colours[block]);
+    }
+
+    // The block's colours from the pixels of its cells: equal grid colours merged when the points
+    // are full colours, so a block whose cells need few enough colours gets them exactly.
+    // Whether the colours changed.
+    bool refit(int block, const Colours* start) {
+        Points merged;
+        if (m_full) {
+            if (m_weightOf.empty()) m_weightOf.assign(kGridColours, 0);
+            std::vector<GridKey> keys;
+            for (std::size_t c = 0; c < m_cells.size(); ++c) {
+                if (m_blockOf[c] != block) continue;
+                const Points& p = m_cells[c].colours;
+                for (std::size_t i = 0; i < p.size(); ++i) {
+                    if (m_weightOf[p.key[i]] == 0) keys.push_back(p.key[i]);
+                    m_weightOf[p.key[i]] += p.w[i];
+                }
+            }
+            std::sort(keys.begin(), keys.end());
+            const auto& grid = gridLab();
+            for (GridKey k : keys) {
+                merged.add(grid[k], m_weightOf[k], k);
+                m_weightOf[k] = 0;
+            }
+        } else {
+            for (std::size_t c = 0; c < m_cells.size(); ++c) {
+                if (m_blockOf[c] != block) continue;
+                merged.append(m_cells[c].summary);
+            }
+        }
+        if (merged.size() == 0) {
+            m_colours[block].clear();
+            return true;
+        }
+        Colours keep;
+        if (start) {
+            keep = *start;
+            keep.truncate(m_capacity);
+        }
+        const Colours fitted =
+            kMeans(merged, m_capacity, start ? &keep : nullptr, m_full ? 10 : 4, true, m_random);
+        const Colours& before = m_colours[block];
+        const bool same = fitted.count == before.count && fitted.key == before.key && fitted.L == before.L;
+        m_colours[block] = fitted;
+        return !same;
+    }
+
+    const std::vector<ClusterCell>& m_cells;
+    const int m_maxBlocks;
+    const int m_capacity;
+    platform::SplitMix64& m_random;
+    bool m_full = false;
+    int m_blocks = 0;
+    std::vector<int> m_blockOf;
+    std::vector<Colours> m_colours;
+    std::vector<float> m_error;  // cell * 16 + block: the error of the cell in that block
+    std::vector<float> m_weightOf;
+};
+
+}  // namespace
+
+ClusterCell clusterCellOf(const Picture& picture, int x0, int y0, int alphaThreshold,
+                          std::vector<float>& counts, platform::SplitMix64& random) {
+    const auto& grid = gridLab();
+    ClusterCell cell;
+    std::vector<GridKey> keys;
+    for (int y = y0; y < y0 + data::kCellSize; ++y) {
+        for (int x = x0; x < x0 + data::kCellSize; ++x) {
+            const std::uint8_t* p = picture.pixel(x, y);
+            if (p[3] < alphaThreshold) continue;
+            const GridKey k = gridKey(nearestLevel(p[0]), nearestLevel(p[1]), nearestLevel(p[2]));
+            if (counts[k] == 0) keys.push_back(k);
+            ++counts[k];
+        }
+    }
+    std::sort(keys.begin(), keys.end());
+    for (GridKey k : keys) {
+        cell.colours.add(grid[k], counts[k], k);
+        counts[k] = 0;
+    }
+    std::array<float, data::kColorsPerBlock> weights{};
+    const Colours summary = kMeans(cell.colours, data::kColorsPerBlock, nullptr, 5, false, random, &weights);
+    for (int k = 0; k < summary.count; ++k) cell.summary.add(summary.at(k), weights[k], summary.key[k]);
+    return cell;
+}
+
+Clusters searchClusters(const std::vector<ClusterCell>& cells, int maxBlocks, int capacity,
+                        platform::SplitMix64& random) {
+    Clustering clustering(cells, maxBlocks, capacity, random);
+    clustering.split();
+    clustering.iterate(kSearchRounds);
+    clustering.shift(kShiftAttempts);
+    clustering.useFullColours();
+    clustering.refitAll();
+    clustering.iterate(kPolishRounds);
+    clustering.refillEmpty();
+    // The colours fitted last are fitted to the final cells.
+    clustering.refitAll();
+    Clusters clusters;
+    clusters.blocks = clustering.blocks();
+    for (std::size_t c = 0; c < cells.size(); ++c) clusters.blockOf.push_back(clustering.blockOf(c));
+    for (int b = 0; b < clusters.blocks; ++b) clusters.colours.push_back(clustering.colours(b));
+    return clusters;
+}
+
+}  // namespace nrbx::importing
