@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/import_bank.h"
 #include "cli/io.h"
 #include "cli/palette_input.h"
 #include "data/block_map.h"
@@ -103,6 +104,7 @@ std::string blocksUsed(const importing::ImportResult& result, const importing::P
 }  // namespace
 
 int runImport(const Tool& tool, const ImportOptions& o) {
+    if (o.bank()) return runBank(tool, o);
     if (std::string error = checkFiles(o); !error.empty()) return tool.usageError(error);
     try {
         const InputData in = readInput(o.picture, importing::kMaxPictureFileBytes);
