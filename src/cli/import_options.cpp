@@ -125,8 +125,8 @@ std::string bankCheck(const ImportOptions& o) {
         return "--dedupe and --skip-empty store the cells one after another; a picture cannot be given a "
                "cell";
     if (o.keep && !o.palette) return "--keep-blocks needs -p, the palette whose blocks are kept";
-    // The reduction has no blocks it must leave alone yet.
-    if (o.keep && o.reduce) return "--keep-blocks does not apply with --reduce";
+    // The reduction has no blocks it must leave alone (yet).
+    if (o.keep && o.reduce) return "--keep-blocks works with the exact conversion only, not with --reduce";
     for (std::size_t i = 0; i < o.pictures.size(); ++i)
         for (std::size_t j = 0; j < i; ++j)
             if (o.pictures[i].name == o.pictures[j].name)
