@@ -144,8 +144,8 @@ int runBank(const Tool& tool, const ImportOptions& o) {
             int used = 0;
             for (const PlacedPicture& p : placed)
                 for (int sprite : p.sprites) used = std::max(used, sprite + 1);
-            tool.message(std::to_string(pictures.size()) + " pictures into sprites 0.." +
-                         std::to_string(used - 1));
+            tool.message(std::to_string(pictures.size()) + " picture" + (pictures.size() == 1 ? "" : "s") +
+                         (used == 0 ? " into no sprite" : " into sprites 0.." + std::to_string(used - 1)));
         }
 
         const std::string version = data::versionNumber(data::kVersionValue);

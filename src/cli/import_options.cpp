@@ -151,7 +151,8 @@ std::string crossCheck(const ImportOptions& o) {
     if (!o.palette && o.nearest) return "--nearest needs -p";
     if (o.spriteIndexed && o.alphaThreshold)
         return "--indexed sprite takes the picture's indices as they are; --alpha-threshold does not apply";
-    if (o.packSeconds && (o.palette || o.spriteIndexed))
+    // With kept blocks the others are built, and the search packs into them.
+    if (o.packSeconds && ((o.palette && !o.keep) || o.spriteIndexed))
         return "--pack-time applies to a built palette only, not with -p or --indexed sprite";
     if (o.reduce && (o.palette || o.spriteIndexed))
         return "--reduce builds the palette; it does not apply with -p or --indexed sprite";

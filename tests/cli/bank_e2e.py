@@ -136,12 +136,15 @@ class Bank(Base):
         cells = sum(c * r for _, c, r in SHAPES)
         self.assertEqual(len({s for p in manifest["pictures"] for s in p["sprites"]}), cells)
 
-        deduped = self.bank(names, "--dedupe", "--skip-empty", prefix="dedupe")
+        deduped = self.bank(names, "--dedupe", prefix="dedupe")
         self.assert_pictures_come_back(made, deduped, prefix="dedupe")
-        used = {s for p in deduped["pictures"] for s in p["sprites"] if s is not None}
+        used = {s for p in deduped["pictures"] for s in p["sprites"]}
         self.assertLess(len(used), cells)
         self.assertEqual(used, set(range(len(used))))
-        self.assertIn(None, [s for p in deduped["pictures"] for s in p["sprites"]])
+        # Fully transparent cells left out: no sprite, and they come back transparent.
+        skipped = self.bank(names, "--skip-empty", prefix="skip")
+        self.assert_pictures_come_back(made, skipped, prefix="skip")
+        self.assertIn(None, [s for p in skipped["pictures"] for s in p["sprites"]])
         # The same cells, stored once: no two sprites hold the same bytes in the same block.
         pattern, block_map = self.read("dedupe.pcg"), self.read("dedupe.map")
         stored = [(pattern[128 * s:128 * s + 128], block_map[s]) for s in sorted(used)]
