@@ -5,6 +5,7 @@
 
 #include "cli/bank_layout.h"
 #include "cli/c_header.h"
+#include "cli/import_report.h"
 #include "cli/io.h"
 #include "cli/manifest.h"
 #include "cli/palette_input.h"
@@ -141,6 +142,8 @@ int runBank(const Tool& tool, const ImportOptions& o) {
         const Sheet sheet = writeSheet(bank, placed, basePattern(tool, o), o.block);
         if (o.verbose) {
             for (const auto& note : bank.notes) tool.message(note);
+            for (std::size_t i = 0; i < pictures.size(); ++i)
+                if (bank.pictures[i].quality) tool.message(qualityLine(names[i], *bank.pictures[i].quality));
             int used = 0;
             for (const PlacedPicture& p : placed)
                 for (int sprite : p.sprites) used = std::max(used, sprite + 1);
@@ -160,7 +163,9 @@ int runBank(const Tool& tool, const ImportOptions& o) {
                 p.at = placed[i].at;
                 p.sprites = placed[i].sprites;
                 for (const importing::BankCell& cell : bank.pictures[i].cells) p.blocks.push_back(cell.block);
-                p.psnr = bank.pictures[i].psnr;
+                // A picture with no opaque pixel has nothing to measure.
+                if (const auto& quality = bank.pictures[i].quality; quality && quality->opaquePixels > 0)
+                    p.psnr = quality->psnr;
             }
             manifestText = manifestJson(manifest);
         }

@@ -70,6 +70,11 @@ std::vector<OptionSpec> optionTable(ImportOptions& o) {
          "with --reduce: another start for the search, 0..2147483647 (default 0); the same seed gives the "
          "same files",
          number(o.seed, "--seed", 0, 2147483647)},
+        {"error-map", '\0', "PNG",
+         "with --reduce: write a PNG of the result (left) beside its cells coloured by their RMS error in "
+         "8-bit units (right): black for none, purple at 4, red at 8, orange at 16, pale yellow at 32 and "
+         "more; the strip below is that scale, ticked at 4, 8 and 16",
+         fileName(o.errorMap, "--error-map needs a file name")},
         {"at", '\0', "X,Y", "the cell the picture's top-left cell goes to (default 0,0)",
          [&o, apply = cell(o.atX, o.atY, "--at")](std::string_view v) {
              o.atGiven = true;
@@ -106,7 +111,8 @@ std::vector<OptionSpec> optionTable(ImportOptions& o) {
         {"verbose",
          'v',
          {},
-         "say what was done, and each palette colour that stands twice in a block",
+         "say what was done, and each palette colour that stands twice in a block; with --reduce, the "
+         "PSNR and mean OKLab distance of the result against the picture",
          flag(o.verbose)},
         quietOption(o.quiet),
     };
@@ -124,6 +130,7 @@ std::string bankCheck(const ImportOptions& o) {
     if ((o.dedupe || o.skipEmpty) && (placed || o.atGiven))
         return "--dedupe and --skip-empty store the cells one after another; a picture cannot be given a "
                "cell";
+    if (o.errorMap) return "--error-map shows one picture; it does not apply to a bank";
     if (o.keep && !o.palette) return "--keep-blocks needs -p, the palette whose blocks are kept";
     // The reduction has no blocks it must leave alone (yet).
     if (o.keep && o.reduce) return "--keep-blocks works with the exact conversion only, not with --reduce";
@@ -138,7 +145,7 @@ std::string bankCheck(const ImportOptions& o) {
 
 std::string crossCheck(const ImportOptions& o) {
     if (o.pictures.empty()) return "no picture given";
-    if (!o.output && !o.paletteOut && !o.blockMapOut && !o.manifest && !o.header)
+    if (!o.output && !o.paletteOut && !o.blockMapOut && !o.errorMap && !o.manifest && !o.header)
         return "no output given (-o, -P or --block-map)";
     if (o.bank()) {
         if (std::string error = bankCheck(o); !error.empty()) return error;
@@ -158,6 +165,7 @@ std::string crossCheck(const ImportOptions& o) {
         return "--reduce builds the palette; it does not apply with -p or --indexed sprite";
     if (!o.reduce && (o.reduceBlocks || o.reduceColours || o.dither || o.seed))
         return "--reduce-blocks, --reduce-colours, --dither and --seed need --reduce";
+    if (!o.reduce && o.errorMap) return "--error-map needs --reduce";
     return {};
 }
 

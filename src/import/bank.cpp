@@ -288,7 +288,7 @@ Bank reducedBank(std::span<const Picture> pictures, std::span<const std::string>
             }
         }
         const std::vector<std::uint8_t> shown = shownColours(reduced, reduction.words);
-        out.psnr = measureQuality(pictures[p], reduced, shown, reduce.alphaThreshold).psnr;
+        out.quality = measureQuality(pictures[p], reduced, shown, reduce.alphaThreshold);
     }
     return bank;
 }

@@ -11,6 +11,7 @@
 
 #include "import/cells.h"
 #include "import/picture.h"
+#include "import/quality.h"
 #include "import/reduce.h"
 
 namespace nrbx::importing {
@@ -34,8 +35,8 @@ struct BankCell {
 struct BankPicture {
     int columns = 0;
     int rows = 0;
-    std::vector<BankCell> cells;  // row by row
-    std::optional<double> psnr;   // with a reduction: how close the palette shows it (dB)
+    std::vector<BankCell> cells;     // row by row
+    std::optional<Quality> quality;  // with a reduction: how close the palette shows it
 };
 
 struct Bank {

@@ -230,6 +230,7 @@ class Refusals(Base):
                     "one.png@1,1")
         self.refuse(2, "a picture cannot be given a cell", "wide.png@0,0", "one.png", "--dedupe")
         self.refuse(2, "--keep-blocks needs -p", "wide.png", "one.png", "--keep-blocks", "0-3")
+        self.refuse(2, "--error-map shows one picture", "wide.png", "one.png", "--reduce", "--error-map", "e.png")
         self.refuse(2, "--keep-blocks works with the exact conversion only", "wide.png", "-p", "x.pal",
                     "--keep-blocks", "0-3", "--reduce")
         self.refuse(2, "invalid value '3-1' for --keep-blocks", "wide.png", "--keep-blocks", "3-1")
