@@ -269,10 +269,11 @@ Bank reducedBank(std::span<const Picture> pictures, std::span<const std::string>
         for (int i = 0; i < data::kColorsPerBlock; ++i)
             bank.palette.setWord(b * data::kColorsPerBlock + i,
                                  reduction.words[std::size_t(b)][std::size_t(i)]);
+    const ImportSettings placeless;  // cells numbered within their picture
     for (std::size_t p = 0; p < pictures.size(); ++p) {
         const ReducedPicture& reduced = reduction.pictures[p];
         BankPicture& out = bank.pictures[p];
-        const Cells cells(pictures[p], ImportSettings{}, names[p], reduce.alphaThreshold);
+        const Cells cells(pictures[p], placeless, names[p], reduce.alphaThreshold);
         const std::size_t width = std::size_t(reduced.columns) * data::kCellSize;
         for (int py = 0; py < out.rows; ++py) {
             for (int px = 0; px < out.columns; ++px) {

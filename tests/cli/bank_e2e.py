@@ -222,7 +222,7 @@ class Refusals(Base):
         self.assertIn(message, result.stderr)
         self.assertEqual([n for n in ("out.pcg", "out.json") if os.path.exists(self.path(n))], [])
 
-    def test_pictures_that_do_not_fit_overlap_or_are_placed_twice(self):
+    def test_pictures_that_do_not_fit_or_overlap_and_options_a_bank_refuses(self):
         self.make_set([("big.png", 16, 15), ("wide.png", 2, 2), ("one.png", 1, 1)])
         self.refuse(1, "picture wide.png of 2 x 2 cells does not fit: 16 cells are left, and no free place "
                     "holds it whole", "big.png", "wide.png")
