@@ -130,6 +130,10 @@ std::string bankCheck(const ImportOptions& o) {
     if ((o.dedupe || o.skipEmpty) && (placed || o.atGiven))
         return "--dedupe and --skip-empty store the cells one after another; a picture cannot be given a "
                "cell";
+    // Every picture takes a cell at least, but with --dedupe fewer sprites than cells; the bound keeps
+    // what is read in memory at once within reason.
+    if (o.pictures.size() > std::size_t(data::kCellCount))
+        return "at most " + std::to_string(data::kCellCount) + " pictures go into one bank";
     if (o.errorMap) return "--error-map shows one picture; it does not apply to a bank";
     if (o.keep && !o.palette) return "--keep-blocks needs -p, the palette whose blocks are kept";
     // The reduction has no blocks it must leave alone (yet).
