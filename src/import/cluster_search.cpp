@@ -24,10 +24,12 @@ constexpr int kShiftAttempts = 16;
 class Clustering {
   public:
     // `capacity`: the opaque colours a block may have.
-    Clustering(const std::vector<ClusterCell>& cells, int maxBlocks, int capacity,
-               platform::SplitMix64& random)
+    Clustering(const std::vector<ClusterCell>& cells, const std::vector<Colours>& kept, int freeBlocks,
+               int capacity, platform::SplitMix64& random)
         : m_cells(cells),
-          m_maxBlocks(maxBlocks),
+          m_kept(kept),
+          m_fixed(int(kept.size())),
+          m_maxBlocks(int(kept.size()) + freeBlocks),
           m_capacity(capacity),
           m_random(random),
           m_blockOf(cells.size(), 0),
@@ -39,12 +41,18 @@ class Clustering {
         for (int block = 0; block < m_blocks; ++block) updateErrors(block);
     }
 
-    // Grows from one block to `blocks`, each new one seeded by the cell that lowers the error most.
+    // Grows from the kept blocks, or one block, to all of them, each new one seeded by the cell that
+    // lowers the error most.
     void split() {
-        m_blocks = 1;
         m_colours.assign(data::kPaletteBlocks, Colours());
-        refit(0, nullptr);
-        updateErrors(0);
+        std::copy(m_kept.begin(), m_kept.end(), m_colours.begin());
+        m_blocks = m_fixed;
+        if (m_fixed == 0) {
+            m_blocks = 1;
+            refit(0, nullptr);
+        }
+        for (int block = 0; block < m_blocks; ++block) updateErrors(block);
+        iterate(1);
         while (m_blocks < m_maxBlocks) {
             std::vector<float> own(m_cells.size());
             double total = 0;
@@ -74,7 +82,7 @@ class Clustering {
     // Enhanced LBG (Patanè and Russo, 2001): the block whose cells other blocks would take at the least
     // cost moves to where the error is highest, seeded by a cell there; kept when the error falls.
     void shift(int attempts) {
-        for (int attempt = 0; attempt < attempts && m_blocks > 1; ++attempt) {
+        for (int attempt = 0; attempt < attempts && m_blocks > 1 && m_blocks > m_fixed; ++attempt) {
             const double before = totalError();
             if (before <= 0) return;
             std::vector<double> removal(std::size_t(m_blocks), 0);
@@ -85,7 +93,8 @@ class Clustering {
                     if (b != own && (second < 0 || errorAt(c, b) < second)) second = errorAt(c, b);
                 removal[own] += second - errorAt(c, own);
             }
-            const int donor = int(std::min_element(removal.begin(), removal.end()) - removal.begin());
+            const int donor =
+                int(std::min_element(removal.begin() + m_fixed, removal.end()) - removal.begin());
             double total = 0;
             std::vector<float> own(m_cells.size());
             for (std::size_t c = 0; c < m_cells.size(); ++c)
@@ -119,7 +128,7 @@ class Clustering {
 
     // A block no cell uses any more starts again from the cell reproduced worst.
     void refillEmpty() {
-        for (int block = 0; block < m_blocks; ++block) {
+        for (int block = m_fixed; block < m_blocks; ++block) {
             if (std::find(m_blockOf.begin(), m_blockOf.end(), block) != m_blockOf.end()) continue;
             std::size_t worst = 0;
             for (std::size_t c = 1; c < m_cells.size(); ++c)
@@ -193,6 +202,7 @@ class Clustering {
     // are full colours, so a block whose cells need few enough colours gets them exactly.
     // Whether the colours changed.
     bool refit(int block, const Colours* start) {
+        if (block < m_fixed) return false;
         Points merged;
         if (m_full) {
             if (m_weightOf.empty()) m_weightOf.assign(kGridColours, 0);
@@ -235,6 +245,8 @@ class Clustering {
     }
 
     const std::vector<ClusterCell>& m_cells;
+    const std::vector<Colours>& m_kept;
+    const int m_fixed;  // blocks 0..m_fixed-1 are kept as given
     const int m_maxBlocks;
     const int m_capacity;
     platform::SplitMix64& m_random;
@@ -273,9 +285,9 @@ ClusterCell clusterCellOf(const Picture& picture, int x0, int y0, int alphaThres
     return cell;
 }
 
-Clusters searchClusters(const std::vector<ClusterCell>& cells, int maxBlocks, int capacity,
-                        platform::SplitMix64& random) {
-    Clustering clustering(cells, maxBlocks, capacity, random);
+Clusters searchClusters(const std::vector<ClusterCell>& cells, const std::vector<Colours>& kept,
+                        int freeBlocks, int capacity, platform::SplitMix64& random) {
+    Clustering clustering(cells, kept, freeBlocks, capacity, random);
     clustering.split();
     clustering.iterate(kSearchRounds);
     clustering.shift(kShiftAttempts);

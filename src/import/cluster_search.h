@@ -23,7 +23,7 @@ ClusterCell clusterCellOf(const Picture& picture, int x0, int y0, int alphaThres
 
 struct Clusters {
     int blocks = 0;
-    std::vector<int> blockOf;      // a block per cell
+    std::vector<int> blockOf;      // a block per cell: the kept ones first, as given
     std::vector<Colours> colours;  // per block, its opaque colours
 };
 
@@ -31,8 +31,9 @@ struct Clusters {
 // pixels of its cells (weighted k-means, snapped to the grid as it goes, as in Linde, Buzo and Gray's
 // splitting), cells moving to the block that reproduces them best until none moves; then enhanced
 // LBG's moves of the least useful block. Runs on the cells' summaries first, their full colours last.
-// `capacity`: the opaque colours a block may have.
-Clusters searchClusters(const std::vector<ClusterCell>& cells, int maxBlocks, int capacity,
-                        platform::SplitMix64& random);
+// `kept`: blocks 0..kept.size()-1, cells may take them but they are not fitted; `freeBlocks` more are.
+// `capacity`: the opaque colours a free block may have.
+Clusters searchClusters(const std::vector<ClusterCell>& cells, const std::vector<Colours>& kept,
+                        int freeBlocks, int capacity, platform::SplitMix64& random);
 
 }  // namespace nrbx::importing
