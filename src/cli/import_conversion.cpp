@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/import_report.h"
 #include "cli/io.h"
 #include "cli/palette_input.h"
 #include "data/block_map.h"
@@ -21,7 +22,7 @@ namespace {
 
 std::vector<std::string> outputNames(const ImportOptions& o) {
     std::vector<std::string> names;
-    for (const auto* name : {&o.output, &o.paletteOut, &o.blockMapOut})
+    for (const auto* name : {&o.output, &o.paletteOut, &o.blockMapOut, &o.errorMap})
         if (*name) names.push_back(**name);
     return names;
 }
@@ -41,7 +42,10 @@ std::string checkFiles(const ImportOptions& o) {
     if (!o.force) check.refuseExisting();
     // Each output is named by its option: all of them come from the one picture.
     const std::pair<const std::optional<std::string>*, const char*> named[] = {
-        {&o.output, "--output"}, {&o.paletteOut, "--palette-out"}, {&o.blockMapOut, "--block-map"}};
+        {&o.output, "--output"},
+        {&o.paletteOut, "--palette-out"},
+        {&o.blockMapOut, "--block-map"},
+        {&o.errorMap, "--error-map"}};
     for (const auto& [output, option] : named) {
         if (!*output) continue;
         if (std::string error = check.addOutput(**output, option); !error.empty()) return error;
@@ -112,6 +116,7 @@ int runImport(const Tool& tool, const ImportOptions& o) {
         const importing::ImportResult result =
             importing::importPicture(picture, settings, basePattern(tool, o), o.picture);
         for (const auto& warning : result.warnings) tool.warning(warning);
+        const ImportReport report = reportOn(picture, result, o);
         if (o.verbose) {
             for (const auto& note : result.notes) tool.message(note);
             tool.message(o.picture + ": " + std::to_string(picture.width) + " x " +
@@ -120,12 +125,14 @@ int runImport(const Tool& tool, const ImportOptions& o) {
                          std::to_string(o.atX + picture.width / data::kCellSize - 1) + "," +
                          std::to_string(o.atY + picture.height / data::kCellSize - 1) + ", palette blocks " +
                          blocksUsed(result, picture, o));
+            if (report.qualityLine) tool.message(*report.qualityLine);
         }
         // All outputs or none: each complete in its temporary file before the first is renamed.
         StagedOutputs outputs;
         if (o.output) outputs.add(*o.output, result.pattern);
         if (o.paletteOut) outputs.add(*o.paletteOut, result.palette.bytes);
         if (o.blockMapOut) outputs.add(*o.blockMapOut, result.blockMap);
+        if (o.errorMap) outputs.add(*o.errorMap, report.errorMapPng);
         outputs.commit();
     } catch (const platform::Failure& failure) {
         return tool.failed(failure);

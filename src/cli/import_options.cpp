@@ -67,6 +67,11 @@ std::vector<OptionSpec> optionTable(ImportOptions& o) {
          "with --reduce: another start for the search, 0..2147483647 (default 0); the same seed gives the "
          "same files",
          number(o.seed, "--seed", 0, 2147483647)},
+        {"error-map", '\0', "PNG",
+         "with --reduce: write a PNG of the result (left) beside its cells coloured by their RMS error in "
+         "8-bit units (right): black for none, purple at 4, red at 8, orange at 16, pale yellow at 32 and "
+         "more; the strip below is that scale, ticked at 4, 8 and 16",
+         fileName(o.errorMap, "--error-map needs a file name")},
         {"at", '\0', "X,Y", "the cell the picture's top-left cell goes to (default 0,0)",
          cell(o.atX, o.atY, "--at")},
         {"base", '\0', "PATTERN", "take the cells outside the picture from this pattern file (read only)",
@@ -75,7 +80,8 @@ std::vector<OptionSpec> optionTable(ImportOptions& o) {
         {"verbose",
          'v',
          {},
-         "say what was done, and each palette colour that stands twice in a block",
+         "say what was done, and each palette colour that stands twice in a block; with --reduce, the "
+         "PSNR and mean OKLab distance of the result against the picture",
          flag(o.verbose)},
         quietOption(o.quiet),
     };
@@ -84,7 +90,8 @@ std::vector<OptionSpec> optionTable(ImportOptions& o) {
 std::string crossCheck(const ImportOptions& o, std::size_t pictures) {
     if (pictures == 0) return "no picture given";
     if (pictures > 1) return "one picture at a time";
-    if (!o.output && !o.paletteOut && !o.blockMapOut) return "no output given (-o, -P or --block-map)";
+    if (!o.output && !o.paletteOut && !o.blockMapOut && !o.errorMap)
+        return "no output given (-o, -P or --block-map)";
     if (o.spriteIndexed && (o.palette || o.blocks || o.nearest))
         return "--indexed sprite takes the palette from the picture; -p, --blocks and --nearest do not apply";
     if (!o.palette && o.blocks) return "--blocks needs -p (a built palette has blocks of its own)";
@@ -97,6 +104,7 @@ std::string crossCheck(const ImportOptions& o, std::size_t pictures) {
         return "--reduce builds the palette; it does not apply with -p or --indexed sprite";
     if (!o.reduce && (o.reduceBlocks || o.reduceColours || o.dither || o.seed))
         return "--reduce-blocks, --reduce-colours, --dither and --seed need --reduce";
+    if (!o.reduce && o.errorMap) return "--error-map needs --reduce";
     return {};
 }
 

@@ -15,6 +15,7 @@ struct ImportOptions {
     std::optional<std::string> output;       // -o: the pattern file; "-": standard output
     std::optional<std::string> paletteOut;   // -P: the 512-byte palette file
     std::optional<std::string> blockMapOut;  // --block-map
+    std::optional<std::string> errorMap;     // --error-map: with --reduce, the result beside its error
     std::optional<std::string> palette;      // -p: match colours against it
     std::optional<std::string> blocks;       // --blocks: the block of each cell, with -p
     std::optional<std::string> base;         // --base: cells outside the picture

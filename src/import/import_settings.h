@@ -44,6 +44,9 @@ struct ImportResult {
     data::BlockMap blockMap{};
     std::vector<std::string> notes;     // things worth a line under -v
     std::vector<std::string> warnings;  // things worth a line unless -q
+    // With `reduce`: the reduction the outputs hold, for measuring them against the picture
+    // (import/quality.h, import/error_map.h).
+    std::optional<Reduction> reduction;
 };
 
 }  // namespace nrbx::importing

@@ -1,5 +1,7 @@
 #include "import/palette_reduce.h"
 
+#include <utility>
+
 #include "import/reduce.h"
 
 namespace nrbx::importing {
@@ -8,7 +10,7 @@ void importReducing(const Picture& picture, const Cells& cells, const ImportSett
                     ImportResult& result) {
     ReduceSettings reduce = *settings.reduce;
     reduce.alphaThreshold = settings.alphaThreshold.value_or(kDefaultAlphaThreshold);
-    const Reduction reduction = reduceColours(std::span(&picture, 1), reduce);
+    Reduction reduction = reduceColours(std::span(&picture, 1), reduce);
     const ReducedPicture& reduced = reduction.pictures.front();
     const std::string& name = cells.pictureName();
     if (reduction.roundedAlpha > 0) {
@@ -40,6 +42,7 @@ void importReducing(const Picture& picture, const Cells& cells, const ImportSett
             cells.put(result, px, py, indices, reduced.blockOfCell[py * reduced.columns + px]);
         }
     }
+    result.reduction = std::move(reduction);
 }
 
 }  // namespace nrbx::importing
