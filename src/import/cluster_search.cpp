@@ -1,6 +1,8 @@
 #include "import/cluster_search.h"
 
 #include <algorithm>
+#include <array>
+#include <thread>
 
 #include "data/cell_grid.h"
 #include "import/kmeans.h"
@@ -18,15 +20,22 @@ constexpr int kSearchRounds = 12;
 constexpr int kPolishRounds = 6;
 // Tries at moving a block from where it is needed least to where the error is highest.
 constexpr int kShiftAttempts = 16;
+// Rounds of the final stage (every block refitted to convergence, then cells moved), each kept only
+// while it lowers the error.
+constexpr int kFinalRounds = 4;
+constexpr int kFinalIterations = 30;
+// Independent starts, each on a thread of its own; the best is kept.
+constexpr std::size_t kStarts = 2;
 
 // The search state: a block per cell and the colours of each block, at one level of detail (the cells'
 // summaries while blocks are being found, their full colours at the end).
 class Clustering {
   public:
     // `capacity`: the opaque colours a block may have.
-    Clustering(const std::vector<ClusterCell>& cells, const std::vector<Colours>& kept, int freeBlocks,
-               int capacity, platform::SplitMix64& random)
-        : m_cells(cells),
+    Clustering(ErrorSpace space, const std::vector<ClusterCell>& cells, const std::vector<Colours>& kept,
+               int freeBlocks, int capacity, platform::SplitMix64& random)
+        : m_space(space),
+          m_cells(cells),
           m_kept(kept),
           m_fixed(int(kept.size())),
           m_maxBlocks(int(kept.size()) + freeBlocks),
@@ -66,7 +75,8 @@ class Clustering {
             double bestGain = -1;
             Colours best;
             for (std::size_t candidate : candidates) {
-                const Colours colours = kMeans(points(candidate), m_capacity, nullptr, 6, true, m_random);
+                const Colours colours =
+                    kMeans(m_space, points(candidate), m_capacity, nullptr, 6, true, m_random);
                 double gain = 0;
                 for (std::size_t c = 0; c < m_cells.size(); ++c)
                     gain += std::max(0.f, own[c] - errorOf(points(c), colours));
@@ -118,7 +128,7 @@ class Clustering {
                 if (!grown[std::size_t(b)]) continue;
                 if (refit(b, &m_colours[b])) updateErrors(b);
             }
-            m_colours[donor] = kMeans(points(target), m_capacity, nullptr, 6, true, m_random);
+            m_colours[donor] = kMeans(m_space, points(target), m_capacity, nullptr, 6, true, m_random);
             updateErrors(donor);
             iterate(kSplitRounds);
             if (totalError() < before) continue;
@@ -134,7 +144,7 @@ class Clustering {
             for (std::size_t c = 1; c < m_cells.size(); ++c)
                 if (errorAt(c, m_blockOf[c]) > errorAt(worst, m_blockOf[worst])) worst = c;
             if (errorAt(worst, m_blockOf[worst]) <= 0) return;
-            m_colours[block] = kMeans(points(worst), m_capacity, nullptr, 6, true, m_random);
+            m_colours[block] = kMeans(m_space, points(worst), m_capacity, nullptr, 6, true, m_random);
             updateErrors(block);
             iterate(kSplitRounds);
         }
@@ -159,9 +169,29 @@ class Clustering {
     }
 
     // Every block's colours again from its cells, starting from the present ones.
-    void refitAll() {
+    void refitAll(int iterations) {
         for (int block = 0; block < m_blocks; ++block) {
-            if (refit(block, &m_colours[block])) updateErrors(block);
+            if (refit(block, &m_colours[block], iterations)) updateErrors(block);
+        }
+    }
+
+    // Blocks refitted to convergence and cells moved, until the error stops falling; a round that
+    // does not lower it is undone.
+    void converge() {
+        double before = totalError();
+        for (int round = 0; round < kFinalRounds; ++round) {
+            const std::vector<int> blockOf = m_blockOf;
+            const std::vector<Colours> colours = m_colours;
+            const std::vector<float> error = m_error;
+            refitAll(kFinalIterations);
+            iterate(kPolishRounds);
+            const double after = totalError();
+            if (after < before) {
+                before = after;
+                continue;
+            }
+            m_blockOf = blockOf, m_colours = colours, m_error = error;
+            return;
         }
     }
 
@@ -201,7 +231,7 @@ class Clustering {
     // The block's colours from the pixels of its cells: equal grid colours merged when the points
     // are full colours, so a block whose cells need few enough colours gets them exactly.
     // Whether the colours changed.
-    bool refit(int block, const Colours* start) {
+    bool refit(int block, const Colours* start, int iterations = 0) {
         if (block < m_fixed) return false;
         Points merged;
         if (m_full) {
@@ -216,7 +246,7 @@ class Clustering {
                 }
             }
             std::sort(keys.begin(), keys.end());
-            const auto& grid = gridLab();
+            const auto& grid = gridPoints(m_space);
             for (GridKey k : keys) {
                 merged.add(grid[k], m_weightOf[k], k);
                 m_weightOf[k] = 0;
@@ -236,14 +266,18 @@ class Clustering {
             keep = *start;
             keep.truncate(m_capacity);
         }
-        const Colours fitted =
-            kMeans(merged, m_capacity, start ? &keep : nullptr, m_full ? 10 : 4, true, m_random);
+        const Colours fitted = kMeans(m_space, merged, m_capacity, start ? &keep : nullptr,
+                                      iterations > 0 ? iterations
+                                      : m_full       ? 10
+                                                     : 4,
+                                      true, m_random);
         const Colours& before = m_colours[block];
         const bool same = fitted.count == before.count && fitted.key == before.key && fitted.L == before.L;
         m_colours[block] = fitted;
         return !same;
     }
 
+    const ErrorSpace m_space;
     const std::vector<ClusterCell>& m_cells;
     const std::vector<Colours>& m_kept;
     const int m_fixed;  // blocks 0..m_fixed-1 are kept as given
@@ -260,9 +294,9 @@ class Clustering {
 
 }  // namespace
 
-ClusterCell clusterCellOf(const Picture& picture, int x0, int y0, int alphaThreshold,
+ClusterCell clusterCellOf(ErrorSpace space, const Picture& picture, int x0, int y0, int alphaThreshold,
                           std::vector<float>& counts, platform::SplitMix64& random) {
-    const auto& grid = gridLab();
+    const auto& grid = gridPoints(space);
     ClusterCell cell;
     std::vector<GridKey> keys;
     for (int y = y0; y < y0 + data::kCellSize; ++y) {
@@ -280,28 +314,62 @@ ClusterCell clusterCellOf(const Picture& picture, int x0, int y0, int alphaThres
         counts[k] = 0;
     }
     std::array<float, data::kColorsPerBlock> weights{};
-    const Colours summary = kMeans(cell.colours, data::kColorsPerBlock, nullptr, 5, false, random, &weights);
+    const Colours summary =
+        kMeans(space, cell.colours, data::kColorsPerBlock, nullptr, 5, false, random, &weights);
     for (int k = 0; k < summary.count; ++k) cell.summary.add(summary.at(k), weights[k], summary.key[k]);
     return cell;
 }
 
-Clusters searchClusters(const std::vector<ClusterCell>& cells, const std::vector<Colours>& kept,
-                        int freeBlocks, int capacity, platform::SplitMix64& random) {
-    Clustering clustering(cells, kept, freeBlocks, capacity, random);
+namespace {
+
+struct Searched {
+    Clusters clusters;
+    double error = 0;
+};
+
+// One start of the search, from its own stream.
+Searched searchOnce(ErrorSpace space, const std::vector<ClusterCell>& cells, const std::vector<Colours>& kept,
+                    int freeBlocks, int capacity, std::uint64_t seed) {
+    platform::SplitMix64 random(seed);
+    Clustering clustering(space, cells, kept, freeBlocks, capacity, random);
     clustering.split();
     clustering.iterate(kSearchRounds);
     clustering.shift(kShiftAttempts);
     clustering.useFullColours();
-    clustering.refitAll();
-    clustering.iterate(kPolishRounds);
+    clustering.converge();
     clustering.refillEmpty();
-    // The colours fitted last are fitted to the final cells.
-    clustering.refitAll();
-    Clusters clusters;
+    clustering.converge();
+    Searched searched;
+    searched.error = clustering.totalError();
+    Clusters& clusters = searched.clusters;
     clusters.blocks = clustering.blocks();
     for (std::size_t c = 0; c < cells.size(); ++c) clusters.blockOf.push_back(clustering.blockOf(c));
     for (int b = 0; b < clusters.blocks; ++b) clusters.colours.push_back(clustering.colours(b));
-    return clusters;
+    return searched;
+}
+
+}  // namespace
+
+Clusters searchClusters(ErrorSpace space, const std::vector<ClusterCell>& cells,
+                        const std::vector<Colours>& kept, int freeBlocks, int capacity,
+                        platform::SplitMix64& random) {
+    // Each start's stream is drawn before any runs, so the result does not depend on which finishes
+    // first; the lowest error wins, the earlier start on a tie.
+    std::array<std::uint64_t, kStarts> seeds;
+    for (std::uint64_t& seed : seeds) seed = random.next();
+    std::array<Searched, kStarts> searched;
+    {
+        std::vector<std::jthread> others;
+        for (std::size_t s = 1; s < seeds.size(); ++s) {
+            others.emplace_back(
+                [&, s] { searched[s] = searchOnce(space, cells, kept, freeBlocks, capacity, seeds[s]); });
+        }
+        searched[0] = searchOnce(space, cells, kept, freeBlocks, capacity, seeds[0]);
+    }
+    std::size_t best = 0;
+    for (std::size_t s = 1; s < searched.size(); ++s)
+        if (searched[s].error < searched[best].error) best = s;
+    return std::move(searched[best].clusters);
 }
 
 }  // namespace nrbx::importing

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "import/colour_points.h"
+#include "import/error_space.h"
 #include "import/picture.h"
 #include "platform/random.h"
 
@@ -18,7 +19,7 @@ struct ClusterCell {
 // The cell of `picture` whose top-left pixel is (x0, y0): its opaque pixels (alpha from
 // alphaThreshold) at the grid colour nearest each, and their summary. `counts`: kGridColours zeros,
 // left so.
-ClusterCell clusterCellOf(const Picture& picture, int x0, int y0, int alphaThreshold,
+ClusterCell clusterCellOf(ErrorSpace space, const Picture& picture, int x0, int y0, int alphaThreshold,
                           std::vector<float>& counts, platform::SplitMix64& random);
 
 struct Clusters {
@@ -33,7 +34,8 @@ struct Clusters {
 // LBG's moves of the least useful block. Runs on the cells' summaries first, their full colours last.
 // `kept`: blocks 0..kept.size()-1, cells may take them but they are not fitted; `freeBlocks` more are.
 // `capacity`: the opaque colours a free block may have.
-Clusters searchClusters(const std::vector<ClusterCell>& cells, const std::vector<Colours>& kept,
-                        int freeBlocks, int capacity, platform::SplitMix64& random);
+Clusters searchClusters(ErrorSpace space, const std::vector<ClusterCell>& cells,
+                        const std::vector<Colours>& kept, int freeBlocks, int capacity,
+                        platform::SplitMix64& random);
 
 }  // namespace nrbx::importing

@@ -2,8 +2,9 @@
 
 namespace nrbx::importing {
 
-void mapNearest(const Picture& picture, int alphaThreshold, const ShownBlocks& blocks, ReducedPicture& out) {
-    const auto& grid = gridLab();
+void mapNearest(ErrorSpace space, const Picture& picture, int alphaThreshold, const ShownBlocks& blocks,
+                ReducedPicture& out) {
+    const auto& grid = gridPoints(space);
     const int width = out.columns * data::kCellSize, height = out.rows * data::kCellSize;
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {

@@ -135,7 +135,7 @@ Reduction reduceColours(std::span<const Picture> pictures, const ReduceSettings&
     {
         std::vector<float> counts(kGridColours, 0);
         forEachCell(pictures, [&](std::size_t p, int x0, int y0) {
-            cells.push_back(clusterCellOf(pictures[p], x0, y0, s.alphaThreshold, counts, random));
+            cells.push_back(clusterCellOf(s.error, pictures[p], x0, y0, s.alphaThreshold, counts, random));
             for (int i = 0; i < data::kCellPixels && !clear; ++i)
                 clear = pictures[p].pixel(x0 + i % kCellSize, y0 + i / kCellSize)[3] < s.alphaThreshold;
         });
@@ -143,7 +143,7 @@ Reduction reduceColours(std::span<const Picture> pictures, const ReduceSettings&
     // nrbx-export --transparent clears index 0 in every cell, so with any transparent pixel every block
     // keeps index 0 for transparency, not only the blocks of the cells that have them.
     const int first = clear ? 1 : 0;
-    const auto& grid = gridLab();
+    const auto& grid = gridPoints(s.error);
     ShownBlocks shown;
     std::vector<bool> taken(data::kPaletteBlocks, false);
     std::vector<Colours> kept;
@@ -160,7 +160,7 @@ Reduction reduceColours(std::span<const Picture> pictures, const ReduceSettings&
         reduction.blocksUsed = std::max(reduction.blocksUsed, block.number + 1);
     }
     const int freeBlocks = std::max(0, s.blocks - int(kept.size()));
-    const Clusters clusters = searchClusters(cells, kept, freeBlocks, s.colours - first, random);
+    const Clusters clusters = searchClusters(s.error, cells, kept, freeBlocks, s.colours - first, random);
 
     // Kept blocks at their numbers, the others at the lowest numbers left in the order of their first
     // cell; each block's colours in ascending word order, after the transparent index 0 if there is one
@@ -197,13 +197,13 @@ Reduction reduceColours(std::span<const Picture> pictures, const ReduceSettings&
     for (std::size_t p = 0; p < pictures.size(); ++p) {
         switch (s.dither) {
             case Dither::None:
-                mapNearest(pictures[p], s.alphaThreshold, shown, reduction.pictures[p]);
+                mapNearest(s.error, pictures[p], s.alphaThreshold, shown, reduction.pictures[p]);
                 break;
             case Dither::Ordered:
-                ditherOrdered(pictures[p], s.alphaThreshold, shown, reduction.pictures[p]);
+                ditherOrdered(s.error, pictures[p], s.alphaThreshold, shown, reduction.pictures[p]);
                 break;
             case Dither::Diffusion:
-                ditherDiffusion(pictures[p], s.alphaThreshold, shown, reduction.pictures[p]);
+                ditherDiffusion(s.error, pictures[p], s.alphaThreshold, shown, reduction.pictures[p]);
                 break;
         }
     }

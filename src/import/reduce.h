@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "data/palette.h"
+#include "import/error_space.h"
 #include "import/picture.h"
 
 namespace nrbx::importing {
@@ -32,6 +33,8 @@ struct ReduceSettings {
     int blocks = data::kPaletteBlocks;    // 1..16
     int colours = data::kColorsPerBlock;  // 2..16 a block, index 0 included when it is transparency
     Dither dither = Dither::None;
+    // Where colours are compared: sRGB (what PSNR measures, the default) or OKLab (perceptual).
+    ErrorSpace error = ErrorSpace::Rgb;
     std::uint32_t seed = 0;
     int alphaThreshold = kDefaultAlphaThreshold;  // 0..255: alpha below it is transparent
     std::chrono::milliseconds fitTimeLimit = kExactFitTimeLimit;
