@@ -18,8 +18,10 @@ constexpr int kSplitCandidates = 4;
 constexpr int kSplitRounds = 3;
 constexpr int kSearchRounds = 12;
 constexpr int kPolishRounds = 6;
-// Tries at moving a block from where it is needed least to where the error is highest.
+// Tries at moving a block from where it is needed least to where the error is highest: on the cells'
+// summaries, and again with their full colours once the search has converged.
 constexpr int kShiftAttempts = 16;
+constexpr int kFullShiftAttempts = 32;
 // Rounds of the final stage (every block refitted to convergence, then cells moved), each kept only
 // while it lowers the error.
 constexpr int kFinalRounds = 4;
@@ -235,21 +237,22 @@ class Clustering {
         if (block < m_fixed) return false;
         Points merged;
         if (m_full) {
-            if (m_weightOf.empty()) m_weightOf.assign(kGridColours, 0);
+            if (m_weightOf.empty()) m_weightOf.assign(kGridColours, Merged{});
             std::vector<GridKey> keys;
             for (std::size_t c = 0; c < m_cells.size(); ++c) {
                 if (m_blockOf[c] != block) continue;
                 const Points& p = m_cells[c].colours;
                 for (std::size_t i = 0; i < p.size(); ++i) {
-                    if (m_weightOf[p.key[i]] == 0) keys.push_back(p.key[i]);
-                    m_weightOf[p.key[i]] += p.w[i];
+                    Merged& m = m_weightOf[p.key[i]];
+                    if (m.w == 0) keys.push_back(p.key[i]);
+                    m.L += p.w[i] * p.L[i], m.a += p.w[i] * p.a[i], m.b += p.w[i] * p.b[i], m.w += p.w[i];
                 }
             }
             std::sort(keys.begin(), keys.end());
-            const auto& grid = gridPoints(m_space);
             for (GridKey k : keys) {
-                merged.add(grid[k], m_weightOf[k], k);
-                m_weightOf[k] = 0;
+                Merged& m = m_weightOf[k];
+                merged.add(Lab{float(m.L / m.w), float(m.a / m.w), float(m.b / m.w)}, float(m.w), k);
+                m = Merged{};
             }
         } else {
             for (std::size_t c = 0; c < m_cells.size(); ++c) {
@@ -289,29 +292,38 @@ class Clustering {
     std::vector<int> m_blockOf;
     std::vector<Colours> m_colours;
     std::vector<float> m_error;  // cell * 16 + block: the error of the cell in that block
-    std::vector<float> m_weightOf;
+    // Per grid colour, the weighted sum of the cells' colours that round to it, while a block is refitted.
+    struct Merged {
+        double L = 0, a = 0, b = 0, w = 0;
+    };
+    std::vector<Merged> m_weightOf;
 };
 
 }  // namespace
 
 ClusterCell clusterCellOf(ErrorSpace space, const Picture& picture, int x0, int y0, int alphaThreshold,
-                          std::vector<float>& counts, platform::SplitMix64& random) {
-    const auto& grid = gridPoints(space);
+                          std::vector<std::uint16_t>& slots, platform::SplitMix64& random) {
     ClusterCell cell;
-    std::vector<GridKey> keys;
+    struct Group {
+        GridKey key;
+        double L = 0, a = 0, b = 0, w = 0;
+    };
+    std::vector<Group> groups;
     for (int y = y0; y < y0 + data::kCellSize; ++y) {
         for (int x = x0; x < x0 + data::kCellSize; ++x) {
             const std::uint8_t* p = picture.pixel(x, y);
             if (p[3] < alphaThreshold) continue;
             const GridKey k = gridKey(nearestLevel(p[0]), nearestLevel(p[1]), nearestLevel(p[2]));
-            if (counts[k] == 0) keys.push_back(k);
-            ++counts[k];
+            if (slots[k] == 0) groups.push_back(Group{k}), slots[k] = std::uint16_t(groups.size());
+            Group& g = groups[slots[k] - 1u];
+            const Lab point = pointOf(space, p[0], p[1], p[2]);
+            g.L += point.L, g.a += point.a, g.b += point.b, ++g.w;
         }
     }
-    std::sort(keys.begin(), keys.end());
-    for (GridKey k : keys) {
-        cell.colours.add(grid[k], counts[k], k);
-        counts[k] = 0;
+    std::sort(groups.begin(), groups.end(), [](const Group& p, const Group& q) { return p.key < q.key; });
+    for (const Group& g : groups) {
+        cell.colours.add(Lab{float(g.L / g.w), float(g.a / g.w), float(g.b / g.w)}, float(g.w), g.key);
+        slots[g.key] = 0;
     }
     std::array<float, data::kColorsPerBlock> weights{};
     const Colours summary =
@@ -338,6 +350,8 @@ Searched searchOnce(ErrorSpace space, const std::vector<ClusterCell>& cells, con
     clustering.useFullColours();
     clustering.converge();
     clustering.refillEmpty();
+    clustering.converge();
+    clustering.shift(kFullShiftAttempts);
     clustering.converge();
     Searched searched;
     searched.error = clustering.totalError();

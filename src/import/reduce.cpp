@@ -133,9 +133,9 @@ Reduction reduceColours(std::span<const Picture> pictures, const ReduceSettings&
     cells.reserve(cellCount);
     bool clear = false;  // any transparent pixel
     {
-        std::vector<float> counts(kGridColours, 0);
+        std::vector<std::uint16_t> slots(kGridColours, 0);
         forEachCell(pictures, [&](std::size_t p, int x0, int y0) {
-            cells.push_back(clusterCellOf(s.error, pictures[p], x0, y0, s.alphaThreshold, counts, random));
+            cells.push_back(clusterCellOf(s.error, pictures[p], x0, y0, s.alphaThreshold, slots, random));
             for (int i = 0; i < data::kCellPixels && !clear; ++i)
                 clear = pictures[p].pixel(x0 + i % kCellSize, y0 + i / kCellSize)[3] < s.alphaThreshold;
         });
