@@ -1,6 +1,7 @@
 #pragma once
 // Colour reduction: any picture into at most N palette blocks of at most M colours of the palette's
-// five-bit grid, each cell using one block, with the error measured in OKLab.
+// five-bit grid, each cell using one block, with the squared error measured in sRGB as the palette
+// shows it (what PSNR measures) or in OKLab (import/error_space.h).
 
 #include <array>
 #include <chrono>
