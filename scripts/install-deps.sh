@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev libdeflate-dev zlib1g-dev
   fonts-ipafont-gothic
-  python3 python3-pil
+  python3 python3-pil python3-numpy nodejs
   xvfb xauth x11-utils imagemagick xdotool openbox wmctrl libxcb1-dev
   xfwm4 metacity dbus weston qt6-wayland
   desktop-file-utils appstream groff-base dpkg-dev shared-mime-info bash-completion lintian
