@@ -6,6 +6,7 @@
 
 #include "data/cell_grid.h"
 #include "import/kmeans.h"
+#include "import/weakest_colour.h"
 
 namespace nrbx::importing {
 
@@ -26,6 +27,9 @@ constexpr int kFullShiftAttempts = 32;
 // while it lowers the error.
 constexpr int kFinalRounds = 4;
 constexpr int kFinalIterations = 30;
+// Tries at moving a block's least useful colour where its error is highest, each time the block is
+// fitted to its cells' full colours; they stop at the first that does not lower the error.
+constexpr int kColourMoves = 4;
 // Independent starts, each on a thread of its own; the best is kept.
 constexpr std::size_t kStarts = 2;
 
@@ -269,11 +273,9 @@ class Clustering {
             keep = *start;
             keep.truncate(m_capacity);
         }
-        const Colours fitted = kMeans(m_space, merged, m_capacity, start ? &keep : nullptr,
-                                      iterations > 0 ? iterations
-                                      : m_full       ? 10
-                                                     : 4,
-                                      true, m_random);
+        const int steps = iterations > 0 ? iterations : m_full ? 10 : 4;
+        Colours fitted = kMeans(m_space, merged, m_capacity, start ? &keep : nullptr, steps, true, m_random);
+        if (m_full) moveWeakestColour(m_space, merged, m_capacity, kColourMoves, steps, fitted, m_random);
         const Colours& before = m_colours[block];
         const bool same = fitted.count == before.count && fitted.key == before.key && fitted.L == before.L;
         m_colours[block] = fitted;
