@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <exception>
 #include <thread>
 
 #include "data/cell_grid.h"
@@ -374,14 +375,23 @@ Clusters searchClusters(ErrorSpace space, const std::vector<ClusterCell>& cells,
     std::array<std::uint64_t, kStarts> seeds;
     for (std::uint64_t& seed : seeds) seed = random.next();
     std::array<Searched, kStarts> searched;
+    // What a start on another thread threw (memory running out), thrown again here.
+    std::array<std::exception_ptr, kStarts> thrown;
     {
-        std::vector<std::jthread> others;
+        std::vector<std::jthread> others;  // joined when they go, also when this thread throws
         for (std::size_t s = 1; s < seeds.size(); ++s) {
-            others.emplace_back(
-                [&, s] { searched[s] = searchOnce(space, cells, kept, freeBlocks, capacity, seeds[s]); });
+            others.emplace_back([&, s] {
+                try {
+                    searched[s] = searchOnce(space, cells, kept, freeBlocks, capacity, seeds[s]);
+                } catch (...) {
+                    thrown[s] = std::current_exception();
+                }
+            });
         }
         searched[0] = searchOnce(space, cells, kept, freeBlocks, capacity, seeds[0]);
     }
+    for (const std::exception_ptr& e : thrown)
+        if (e) std::rethrow_exception(e);
     std::size_t best = 0;
     for (std::size_t s = 1; s < searched.size(); ++s)
         if (searched[s].error < searched[best].error) best = s;
