@@ -48,6 +48,7 @@ Colours kMeans(ErrorSpace space, const Points& points, int capacity, const Colou
 
     std::vector<std::uint8_t> owner(n, 0xFF);
     std::array<double, data::kColorsPerBlock> sumL, sumA, sumB, sumW;
+    bool settled = false;  // sumW holds each centre's weight as the centres are now
     for (int iteration = 0; iteration < iterations; ++iteration) {
         sumL.fill(0), sumA.fill(0), sumB.fill(0), sumW.fill(0);
         bool moved = false;
@@ -60,7 +61,10 @@ Colours kMeans(ErrorSpace space, const Points& points, int capacity, const Colou
             sumL[near.index] += w * points.L[i], sumA[near.index] += w * points.a[i];
             sumB[near.index] += w * points.b[i], sumW[near.index] += w;
         }
-        if (!moved && iteration > 0) break;
+        if (!moved && iteration > 0) {
+            settled = true;
+            break;
+        }
         Colours next;
         next.count = centres.count;
         for (int k = 0; k < centres.count; ++k) {
@@ -92,14 +96,22 @@ Colours kMeans(ErrorSpace space, const Points& points, int capacity, const Colou
             next.set(k, snap ? grid[key] : points.at(worst), key);
             nearestD[worst] = 0;
         }
+        if (next.L == centres.L && next.a == centres.a && next.b == centres.b) {
+            settled = true;  // the next step would change nothing
+            break;
+        }
         centres = next;
     }
     // Pack the slots left in use to the front.
     Colours packed;
     std::array<float, data::kColorsPerBlock> packedWeights{};
     std::array<double, data::kColorsPerBlock> used{};
-    for (std::size_t i = 0; i < n; ++i)
-        used[nearest(centres, points.L[i], points.a[i], points.b[i]).index] += points.w[i];
+    if (settled) {
+        used = sumW;
+    } else {
+        for (std::size_t i = 0; i < n; ++i)
+            used[nearest(centres, points.L[i], points.a[i], points.b[i]).index] += points.w[i];
+    }
     for (int k = 0; k < centres.count; ++k) {
         if (centres.L[k] >= kFar || used[k] <= 0) continue;
         packedWeights[packed.count] = float(used[k]);
