@@ -22,7 +22,7 @@ constexpr int kSearchRounds = 12;
 constexpr int kPolishRounds = 6;
 // Tries at moving a block from where it is needed least to where the error is highest: on the cells'
 // summaries, and again with their full colours once the search has converged.
-constexpr int kShiftAttempts = 16;
+constexpr int kShiftAttempts = 32;
 constexpr int kFullShiftAttempts = 32;
 // Rounds of the final stage (every block refitted to convergence, then cells moved), each kept only
 // while it lowers the error.
