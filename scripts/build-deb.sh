@@ -1,26 +1,33 @@
 #!/usr/bin/env bash
-# Builds the Debian package as a distribution builds it: Release, Debian's hardening flags
-# (dpkg-buildflags), prefix /usr, stripped, without tests or benchmarks, into the folder $1 (default
-# build-deb; extra CMake options after it). Prints the package's path.
-# Every time stamp comes from SOURCE_DATE_EPOCH (default: the newest entry of dist/changelog), so two
-# builds of one commit give the same bytes, whichever folder they are built in.
+# Builds the Debian package as Debian builds it (debian/, dpkg-buildpackage -us -uc) from a clean copy
+# of this checkout: the files git knows of, as they are now, with no build folder or other leftover.
+# Usage: scripts/build-deb.sh FOLDER [dpkg-buildpackage options, e.g. -b]
+# The copy goes to FOLDER/nrbx, the packages, .changes and .buildinfo (and with a source build the
+# .dsc and the tarball) beside it, the build's output to FOLDER/build.log. FOLDER is emptied first.
+# With CMAKE_CXX_COMPILER_LAUNCHER=ccache in the environment CMake compiles through ccache, which
+# changes no byte of the package.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-build=${1:-build-deb}
-shift || true
-SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(dpkg-parsechangelog -l dist/changelog -STimestamp)}
-export SOURCE_DATE_EPOCH
-# All of Debian's hardening (bindnow included); no -g, as no debug package is made.
-export DEB_BUILD_MAINT_OPTIONS=hardening=+all DEB_CFLAGS_MAINT_STRIP=-g DEB_CXXFLAGS_MAINT_STRIP=-g
-# CMake reads no CPPFLAGS, so the fortify define goes with the compiler flags.
-cppflags=$(dpkg-buildflags --get CPPFLAGS)
-cflags="$(dpkg-buildflags --get CFLAGS) $cppflags"
-cxxflags="$(dpkg-buildflags --get CXXFLAGS) $cppflags"
-ldflags=$(dpkg-buildflags --get LDFLAGS)
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DBUILD_TESTING=OFF \
-  -DNRBX_BENCH=OFF "-DCMAKE_C_FLAGS=$cflags" "-DCMAKE_CXX_FLAGS=$cxxflags" "-DCMAKE_EXE_LINKER_FLAGS=$ldflags" \
-  "$@" >/dev/null
-cmake --build "$build" -j"$(nproc)" >/dev/null
-rm -f "$build"/nrbx_*.deb
-(cd "$build" && cpack -G DEB >/dev/null)
-realpath "$build"/nrbx_*.deb
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=${1:?usage: build-deb.sh FOLDER [dpkg-buildpackage options]}
+shift
+rm -rf "$out"
+mkdir -p "$out/nrbx"
+out=$(cd "$out" && pwd)
+# Tracked files and new ones not yet added, as far as they exist (a deletion not yet committed counts).
+(cd "$root" && git ls-files -z --cached --others --exclude-standard |
+  while IFS= read -r -d '' f; do [ -e "$f" ] && printf '%s\0' "$f"; done |
+  tar --null -T - -cf -) | tar -xf - -C "$out/nrbx"
+if [ -n "${CMAKE_CXX_COMPILER_LAUNCHER:-}" ] && command -v ccache >/dev/null; then
+  # debhelper gives the build a home of its own, so the cache is named outright. No base folder: ccache
+  # would pass the compiler relative source paths, which end up in the debugging data and so in the
+  # build IDs of the programs, and the package would differ from one built without ccache. A second
+  # build in the same folder takes every object from the cache.
+  CCACHE_DIR=${CCACHE_DIR:-$(ccache -k cache_dir)}
+  export CCACHE_DIR
+  unset CCACHE_BASEDIR
+fi
+if ! (cd "$out/nrbx" && dpkg-buildpackage -us -uc --jobs-try=auto "$@") >"$out/build.log" 2>&1; then
+  tail -n 40 "$out/build.log" >&2
+  echo "build-deb: dpkg-buildpackage failed; the whole output is in $out/build.log" >&2
+  exit 1
+fi

@@ -13,6 +13,7 @@ packages=(
   xvfb xauth x11-utils imagemagick xdotool openbox wmctrl libxcb1-dev
   xfwm4 metacity dbus weston qt6-wayland
   desktop-file-utils appstream groff-base dpkg-dev shared-mime-info bash-completion lintian
+  debhelper autopkgtest blhc devscripts
   hyperfine
 )
 missing=()

@@ -54,10 +54,8 @@ void write(const exporting::ExportImage& image, Format format, const std::string
     if (isStandardStream(output)) {
         const auto bytes = format == Format::Png ? exporting::encodePng(image) : exporting::encodeBmp(image);
         writeOutput(output, bytes);
-    } else if (format == Format::Png) {
-        exporting::WritePngFile(image, output);
     } else {
-        exporting::WriteBmpFile(image, output);
+        writePictureFile(image, format, output);
     }
 }
 

@@ -3,8 +3,10 @@
 #include "cli/export_conversion.h"
 #include "cli/export_options.h"
 #include "cli/run_tool.h"
+#include "platform/standard_descriptors.h"
 
 int main(int argc, char** argv) {
-    using namespace nrbx::cli;
-    return runTool("nrbx-export", argc, argv, parseCommandLine, helpText, runExport);
+    using namespace nrbx;
+    platform::ensureStandardDescriptors();
+    return cli::runTool("nrbx-export", argc, argv, cli::parseCommandLine, cli::helpText, cli::runExport);
 }

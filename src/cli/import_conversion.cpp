@@ -68,6 +68,7 @@ importing::ImportSettings settingsFor(const Tool& tool, const ImportOptions& o) 
         reduce.blocks = o.reduceBlocks.value_or(reduce.blocks);
         reduce.colours = o.reduceColours.value_or(reduce.colours);
         reduce.dither = o.dither.value_or(reduce.dither);
+        reduce.error = o.error.value_or(reduce.error);
         reduce.seed = std::uint32_t(o.seed.value_or(0));
         if (o.packSeconds) reduce.fitTimeLimit = std::chrono::seconds(*o.packSeconds);
     }

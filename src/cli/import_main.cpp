@@ -3,8 +3,11 @@
 #include "cli/import_conversion.h"
 #include "cli/import_options.h"
 #include "cli/run_tool.h"
+#include "platform/standard_descriptors.h"
 
 int main(int argc, char** argv) {
-    using namespace nrbx::cli;
-    return runTool("nrbx-import", argc, argv, parseImportCommandLine, importHelpText, runImport);
+    using namespace nrbx;
+    platform::ensureStandardDescriptors();
+    return cli::runTool("nrbx-import", argc, argv, cli::parseImportCommandLine, cli::importHelpText,
+                        cli::runImport);
 }

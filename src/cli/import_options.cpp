@@ -66,6 +66,12 @@ std::vector<OptionSpec> optionTable(ImportOptions& o) {
                                    {{"none", importing::Dither::None},
                                     {"ordered", importing::Dither::Ordered},
                                     {"diffusion", importing::Dither::Diffusion}})},
+        {"error", '\0', "rgb|oklab",
+         "with --reduce: compare colours in sRGB as the palette shows them (default; what PSNR measures) or "
+         "in OKLab, a perceptual space",
+         choice<importing::ErrorSpace>(
+             o.error, "--error",
+             {{"rgb", importing::ErrorSpace::Rgb}, {"oklab", importing::ErrorSpace::Oklab}})},
         {"seed", '\0', "N",
          "with --reduce: another start for the search, 0..2147483647 (default 0); the same seed gives the "
          "same files",
@@ -167,8 +173,8 @@ std::string crossCheck(const ImportOptions& o) {
         return "--pack-time applies to a built palette only, not with -p or --indexed sprite";
     if (o.reduce && (o.palette || o.spriteIndexed))
         return "--reduce builds the palette; it does not apply with -p or --indexed sprite";
-    if (!o.reduce && (o.reduceBlocks || o.reduceColours || o.dither || o.seed))
-        return "--reduce-blocks, --reduce-colours, --dither and --seed need --reduce";
+    if (!o.reduce && (o.reduceBlocks || o.reduceColours || o.dither || o.error || o.seed))
+        return "--reduce-blocks, --reduce-colours, --dither, --error and --seed need --reduce";
     if (!o.reduce && o.errorMap) return "--error-map needs --reduce";
     return {};
 }

@@ -37,6 +37,7 @@ struct ImportOptions {
     std::optional<int> reduceBlocks;    // --reduce-blocks
     std::optional<int> reduceColours;   // --reduce-colours
     std::optional<importing::Dither> dither;
+    std::optional<importing::ErrorSpace> error;  // --error
     std::optional<int> seed;
     int atX = 0;
     int atY = 0;

@@ -69,6 +69,9 @@ std::string checkStandardStreams(std::span<const std::string> inputs, std::span<
         return "standard output ('-') takes one output only";
     if (writes == 1 && platform::standardOutputIsTerminal())
         return "standard output ('-') is a terminal; redirect it to a file or a pipe";
+    if (writes == 1 && platform::standardOutputSharedWithError())
+        return "standard output ('-') is also standard error, where messages would land in the output; "
+               "redirect standard error elsewhere";
     return {};
 }
 

@@ -55,8 +55,8 @@ class StagedOutputs {
 };
 
 // Usage checks of the standard streams, given every input and output name of the run: standard input
-// read at most once and not from a terminal, standard output written at most once and not to a
-// terminal. Returns the usage error, or an empty string.
+// read at most once and not from a terminal, standard output written at most once, not to a terminal
+// and not into the file or pipe standard error goes to. Returns the usage error, or an empty string.
 std::string checkStandardStreams(std::span<const std::string> inputs, std::span<const std::string> outputs);
 
 // Collects a run's inputs and planned outputs and refuses, before anything is written, an output that

@@ -7,6 +7,14 @@
 
 namespace nrbx::cli {
 
+void writePictureFile(const exporting::ExportImage& image, Format format, const std::string& path) {
+    if (format == Format::Png) {
+        exporting::WritePngFile(image, path);
+    } else {
+        exporting::WriteBmpFile(image, path);
+    }
+}
+
 PictureWriters::PictureWriters() {
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const auto count = std::min<std::size_t>(cores, kSlots);
@@ -70,11 +78,7 @@ void PictureWriters::work() {
         // Each worker's encoder keeps its compressor and buffers for the thread (the writers' own).
         std::exception_ptr error;
         try {
-            if (slot->format == Format::Png) {
-                exporting::WritePngFile(slot->image, slot->output);
-            } else {
-                exporting::WriteBmpFile(slot->image, slot->output);
-            }
+            writePictureFile(slot->image, slot->format, slot->output);
         } catch (...) {
             // The thread's boundary: handed to the caller, who reports it in the batch's order.
             error = std::current_exception();

@@ -17,6 +17,10 @@
 
 namespace nrbx::cli {
 
+// The picture as a file in the format, by atomic replace: the one way a batch, its workers and a single
+// conversion write a picture file.
+void writePictureFile(const exporting::ExportImage& image, Format format, const std::string& path);
+
 class PictureWriters {
   public:
     // Pictures in flight at most: being written or waiting for a worker.

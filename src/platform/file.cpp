@@ -36,6 +36,42 @@ Failure notRegular(const std::string& path, const struct stat& st) {
     return S_ISDIR(st.st_mode) ? fileOpenFailure(path, EISDIR) : fileOpenFailure(path, "not a regular file");
 }
 
+// Every byte of the pieces to fd, in as few system calls as the system takes; the stream-write failure
+// otherwise.
+void writePieces(int fd, std::span<const std::span<const std::uint8_t>> pieces) {
+    std::size_t n = 0;
+    for (const auto& piece : pieces) n += piece.size();
+    std::size_t allowed = takeBudget(g_faults.writeBudget, n);
+    int error = allowed < n ? ENOSPC : 0;  // the fault seam stands for a full disk
+    std::size_t done = 0;
+    std::size_t next = 0, offset = 0;  // the first byte not yet written: piece and offset in it
+    while (done < allowed) {
+        std::array<iovec, 64> vec;  // a batch of rows per call; IOV_MAX is at least 1024 on Linux
+        static_assert(vec.size() <= IOV_MAX);
+        std::size_t count = 0, batch = 0;
+        for (std::size_t i = next, o = offset;
+             i < pieces.size() && count < vec.size() && done + batch < allowed; ++i, o = 0) {
+            const std::size_t len = std::min(pieces[i].size() - o, allowed - done - batch);
+            if (len == 0) continue;
+            vec[count++] = iovec{const_cast<std::uint8_t*>(pieces[i].data() + o), len};
+            batch += len;
+        }
+        const ssize_t put = ::writev(fd, vec.data(), static_cast<int>(count));
+        if (put < 0 && errno == EINTR) continue;
+        if (put < 0) error = errno;
+        if (put <= 0) break;
+        done += static_cast<std::size_t>(put);
+        for (auto left = static_cast<std::size_t>(put); left > 0;) {
+            const std::size_t step = std::min(left, pieces[next].size() - offset);
+            left -= step;
+            offset += step;
+            if (offset == pieces[next].size()) ++next, offset = 0;
+        }
+        while (next < pieces.size() && pieces[next].size() == offset) ++next, offset = 0;
+    }
+    if (done < n) throw streamWriteFailure(error);
+}
+
 }  // namespace
 
 void setFileFaults(const FileFaults& faults) {
@@ -225,37 +261,7 @@ void AtomicOutputFile::write(const void* data, std::size_t n) {
 }
 
 void AtomicOutputFile::write(std::span<const std::span<const std::uint8_t>> pieces) {
-    std::size_t n = 0;
-    for (const auto& piece : pieces) n += piece.size();
-    std::size_t allowed = takeBudget(g_faults.writeBudget, n);
-    int error = allowed < n ? ENOSPC : 0;  // the fault seam stands for a full disk
-    std::size_t done = 0;
-    std::size_t next = 0, offset = 0;  // the first byte not yet written: piece and offset in it
-    while (done < allowed) {
-        std::array<iovec, 64> vec;  // a batch of rows per call; IOV_MAX is at least 1024 on Linux
-        static_assert(vec.size() <= IOV_MAX);
-        std::size_t count = 0, batch = 0;
-        for (std::size_t i = next, o = offset;
-             i < pieces.size() && count < vec.size() && done + batch < allowed; ++i, o = 0) {
-            const std::size_t len = std::min(pieces[i].size() - o, allowed - done - batch);
-            if (len == 0) continue;
-            vec[count++] = iovec{const_cast<std::uint8_t*>(pieces[i].data() + o), len};
-            batch += len;
-        }
-        const ssize_t put = ::writev(m_fd.get(), vec.data(), static_cast<int>(count));
-        if (put < 0 && errno == EINTR) continue;
-        if (put < 0) error = errno;
-        if (put <= 0) break;
-        done += static_cast<std::size_t>(put);
-        for (auto left = static_cast<std::size_t>(put); left > 0;) {
-            const std::size_t step = std::min(left, pieces[next].size() - offset);
-            left -= step;
-            offset += step;
-            if (offset == pieces[next].size()) ++next, offset = 0;
-        }
-        while (next < pieces.size() && pieces[next].size() == offset) ++next, offset = 0;
-    }
-    if (done < n) throw streamWriteFailure(error);
+    writePieces(m_fd.get(), pieces);
 }
 
 void AtomicOutputFile::complete() {
@@ -285,6 +291,19 @@ void AtomicOutputFile::commit() {
     // The new name lives in the folder's own data: until that is on disk, a power loss can bring the old
     // file back, so success waits for it. EINVAL: a file system with no way to sync a folder.
     if (m_folderSyncable && ::fsync(m_folder.get()) != 0 && errno != EINVAL) throw streamWriteFailure(errno);
+}
+
+InPlaceOutputFile::InPlaceOutputFile(const std::string& path)
+    : m_fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY | O_CLOEXEC, 0666)) {
+    if (!m_fd) throw fileCreateFailure(path, errno);
+}
+
+void InPlaceOutputFile::write(std::span<const std::uint8_t> bytes) {
+    writePieces(m_fd.get(), std::span(&bytes, 1));
+}
+
+void InPlaceOutputFile::close() {
+    if (!m_fd.close()) throw streamWriteFailure(errno);
 }
 
 }  // namespace nrbx::platform

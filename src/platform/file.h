@@ -91,6 +91,24 @@ class AtomicOutputFile {
     bool m_complete = false;
 };
 
+// A file written where it is, truncated first and not replaced: for an output whose owner made the file
+// and reads it back through a handle of its own (a thumbnail service), which a renamed-over file would
+// leave reading the old, empty one. Raises the create failure when it cannot be opened.
+class InPlaceOutputFile {
+  public:
+    explicit InPlaceOutputFile(const std::string& path);
+    InPlaceOutputFile(const InPlaceOutputFile&) = delete;
+    InPlaceOutputFile& operator=(const InPlaceOutputFile&) = delete;
+
+    // Writes every byte or raises the stream-write failure.
+    void write(std::span<const std::uint8_t> bytes);
+    // Closes the file, raising the stream-write failure for an error the system reports only then.
+    void close();
+
+  private:
+    Descriptor m_fd;
+};
+
 // Test seam: byte budgets after which reads and writes come up short, as a failing disk would.
 struct FileFaults {
     std::optional<std::size_t> readBudget;

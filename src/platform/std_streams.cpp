@@ -1,5 +1,6 @@
 #include "platform/std_streams.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,6 +17,14 @@ bool standardOutputIsTerminal() {
 }
 bool standardErrorIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1;
+}
+
+bool standardOutputSharedWithError() {
+    struct stat out {};
+    struct stat err {};
+    if (::fstat(STDOUT_FILENO, &out) != 0 || ::fstat(STDERR_FILENO, &err) != 0) return false;
+    if (S_ISCHR(out.st_mode) || S_ISBLK(out.st_mode)) return false;
+    return out.st_dev == err.st_dev && out.st_ino == err.st_ino;
 }
 
 StreamBytes readStandardInput(std::size_t keep) {

@@ -10,6 +10,9 @@ namespace nrbx::platform {
 bool standardInputIsTerminal();
 bool standardOutputIsTerminal();
 bool standardErrorIsTerminal();
+// Whether standard output and standard error lead into one file or pipe (as "2>&1" makes them), where a
+// message would land inside the output. Devices (a terminal, /dev/null) do not count.
+bool standardOutputSharedWithError();
 
 struct StreamBytes {
     std::vector<std::uint8_t> bytes;  // at most the bytes asked for

@@ -2,9 +2,10 @@
 # Installs the build into a DESTDIR and checks what a desktop and a user would meet there: the layout,
 # the validators' verdicts, the manual pages, the file types, the completion, and both installed
 # programs run from their installed place.
-# Usage: check_install.sh BUILD_DIR INSTALL_PREFIX SAMPLES_DIR
+# Usage: check_install.sh BUILD_DIR INSTALL_PREFIX SOURCE_DIR
 set -euo pipefail
-build=$1 prefix=$2 samples=$3
+build=$1 prefix=$2 source=$3
+samples=$source/samples
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -16,9 +17,9 @@ id=org.example.nrbx
 for f in bin/nrbx bin/nrbx-export bin/nrbx-import bin/nrbx-thumbnailer share/nrbx/nrbx.hlp share/applications/$id.desktop \
          share/metainfo/$id.metainfo.xml share/mime/packages/$id.xml share/thumbnailers/nrbx.thumbnailer \
          share/man/man1/nrbx.1.gz share/man/man1/nrbx-export.1.gz share/man/man1/nrbx-import.1.gz \
-         share/man/man1/nrbx-thumbnailer.1.gz share/doc/nrbx/changelog.gz \
+         share/man/man1/nrbx-thumbnailer.1.gz \
          share/bash-completion/completions/nrbx-export share/bash-completion/completions/nrbx-import \
-         share/doc/nrbx/README.md share/doc/nrbx/copyright share/doc/nrbx/samples/demo.pcg \
+         share/doc/nrbx/README.md share/doc/nrbx/samples/demo.pcg \
          share/doc/nrbx/samples/demo.pal; do
   [ -f "$root/$f" ] || fail "$f is not installed"
 done
@@ -43,11 +44,10 @@ for tool in nrbx nrbx-export nrbx-import nrbx-thumbnailer; do
   wide=$(env -u DISPLAY "$root/bin/$tool" --help | LC_ALL=C.UTF-8 grep -E '^.{81}' || true)
   [ -z "$wide" ] || fail "$tool --help has lines wider than 80 columns: $wide"
 done
-# One release history: the changelog's newest entry is the program's version and the metainfo's newest
-# release, of the same day.
-zcat "$root/share/doc/nrbx/changelog.gz" >"$work/changelog"
-version=$(dpkg-parsechangelog -l "$work/changelog" -SVersion)
-day=$(date -u -d "$(dpkg-parsechangelog -l "$work/changelog" -SDate)" +%F)
+# One release history: the changelog's newest entry (debian/changelog, which the package installs) is
+# the program's version and the metainfo's newest release, of the same day.
+version=$(dpkg-parsechangelog -l "$source/debian/changelog" -SVersion)
+day=$(date -u -d "$(dpkg-parsechangelog -l "$source/debian/changelog" -SDate)" +%F)
 [ "$("$root/bin/nrbx-export" --version)" = "nrbx-export $version" ] || fail "the changelog's version $version is not the program's"
 grep -q "<release version=\"$version\" date=\"$day\">" "$root/share/metainfo/$id.metainfo.xml" ||
   fail "the metainfo's releases lack $version of $day"

@@ -1,5 +1,6 @@
 #include "platform/file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -12,6 +13,7 @@
 #include <thread>
 
 #include "platform/failure.h"
+#include "platform/standard_descriptors.h"
 #include "platform/syscall_watch.h"
 #include "support/test_support.h"
 
@@ -170,6 +172,56 @@ TEST_F(FileLayer, ShortWriteRaisesStreamWriteAndKeepsTheOldFile) {
               FailureKind::StreamWrite);
     EXPECT_EQ(readBytes(target), (std::vector<std::uint8_t>{1, 2, 3}));
     EXPECT_EQ(entriesOf(dir()), std::vector<fs::path>{"out.bmp"});
+}
+
+// The thumbnail service's case: it made the file and reads the thumbnail back through its own handle.
+TEST_F(FileLayer, InPlaceFileIsTruncatedAndWrittenThroughTheOwnersHandle) {
+    const fs::path target = file("thumb.png");
+    writeBytes(target, {9, 9, 9, 9, 9, 9});
+    const nrbx::platform::Descriptor owner(::open(target.c_str(), O_RDONLY));
+    nrbx::platform::InPlaceOutputFile out(target);
+    const std::vector<std::uint8_t> bytes{'n', 'e', 'w'};
+    out.write(bytes);
+    out.close();
+    std::uint8_t back[8] = {};
+    EXPECT_EQ(::pread(owner.get(), back, sizeof back, 0), 3);
+    EXPECT_EQ(std::vector<std::uint8_t>(back, back + 3), bytes);
+
+    nrbx::platform::setFileFaults({.readBudget = {}, .writeBudget = 1});
+    EXPECT_EQ(failureOf([&] { nrbx::platform::InPlaceOutputFile(target).write(bytes); }),
+              FailureKind::StreamWrite);
+    EXPECT_EQ(failureOf([&] { nrbx::platform::InPlaceOutputFile(file("none/thumb.png")); }),
+              FailureKind::FileCreate);
+}
+
+// In a child: open descriptors stay as they are (same file, no descriptor taken), closed ones become
+// /dev/null.
+TEST_F(FileLayer, StandardDescriptorsAreMadeSureWithoutTouchingOpenOnes) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        struct stat before {};
+        struct stat devNull {};
+        if (::fstat(STDIN_FILENO, &before) != 0 || ::stat("/dev/null", &devNull) != 0) ::_exit(10);
+        ::close(STDOUT_FILENO);
+        ::close(STDERR_FILENO);
+        nrbx::platform::ensureStandardDescriptors();
+        struct stat in {};
+        struct stat out {};
+        struct stat err {};
+        if (::fstat(STDIN_FILENO, &in) != 0 || in.st_ino != before.st_ino || in.st_dev != before.st_dev)
+            ::_exit(11);
+        if (::fstat(STDOUT_FILENO, &out) != 0 || out.st_rdev != devNull.st_rdev) ::_exit(12);
+        if (::fstat(STDERR_FILENO, &err) != 0 || err.st_rdev != devNull.st_rdev) ::_exit(13);
+        const int next = ::dup(STDIN_FILENO);
+        nrbx::platform::ensureStandardDescriptors();
+        if (::dup(STDIN_FILENO) != next + 1) ::_exit(14);  // nothing opened when all are open
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST_F(FileLayer, ReplaceKeepsPermissionBitsAndNewFilesFollowTheUmask) {
