@@ -12,6 +12,7 @@
 #include "data/version.h"
 #include "data/version_text.h"
 #include "import/bank.h"
+#include "import/error_space.h"
 #include "import/picture.h"
 #include "platform/failure.h"
 
@@ -51,14 +52,7 @@ importing::BankSettings settingsFor(const Tool& tool, const ImportOptions& o) {
     importing::BankSettings settings;
     settings.alphaThreshold = o.alphaThreshold;
     if (o.packSeconds) settings.packingTimeLimit = std::chrono::seconds(*o.packSeconds);
-    if (o.reduce) {
-        importing::ReduceSettings& reduce = settings.reduce.emplace();
-        reduce.blocks = o.reduceBlocks.value_or(reduce.blocks);
-        reduce.colours = o.reduceColours.value_or(reduce.colours);
-        reduce.dither = o.dither.value_or(reduce.dither);
-        reduce.seed = std::uint32_t(o.seed.value_or(0));
-        if (o.packSeconds) reduce.fitTimeLimit = std::chrono::seconds(*o.packSeconds);
-    }
+    if (o.reduce) settings.reduce = reduceSettings(o);
     if (o.palette) {
         settings.palette =
             readPalette(*o.palette, [&tool](const std::string& text) { tool.warning(text); }).file;
@@ -113,6 +107,7 @@ std::vector<std::pair<std::string, std::string>> settingsJson(const ImportOption
         json.emplace_back("reduce_blocks", std::to_string(s.reduce->blocks));
         json.emplace_back("reduce_colours", std::to_string(s.reduce->colours));
         json.emplace_back("dither", jsonString(importing::toString(s.reduce->dither)));
+        json.emplace_back("error", jsonString(importing::toString(s.reduce->error)));
         json.emplace_back("seed", std::to_string(s.reduce->seed));
     }
     return json;

@@ -1,6 +1,7 @@
 #include "cli/import_options.h"
 
 #include <algorithm>
+#include <chrono>
 #include <tuple>
 
 #include "cli/option_table.h"
@@ -142,8 +143,6 @@ std::string bankCheck(const ImportOptions& o) {
         return "at most " + std::to_string(data::kCellCount) + " pictures go into one bank";
     if (o.errorMap) return "--error-map shows one picture; it does not apply to a bank";
     if (o.keep && !o.palette) return "--keep-blocks needs -p, the palette whose blocks are kept";
-    // The reduction has no blocks it must leave alone (yet).
-    if (o.keep && o.reduce) return "--keep-blocks works with the exact conversion only, not with --reduce";
     for (std::size_t i = 0; i < o.pictures.size(); ++i)
         for (std::size_t j = 0; j < i; ++j)
             if (o.pictures[i].name == o.pictures[j].name)
@@ -171,7 +170,7 @@ std::string crossCheck(const ImportOptions& o) {
     // With kept blocks the others are built, and the search packs into them.
     if (o.packSeconds && ((o.palette && !o.keep) || o.spriteIndexed))
         return "--pack-time applies to a built palette only, not with -p or --indexed sprite";
-    if (o.reduce && (o.palette || o.spriteIndexed))
+    if (o.reduce && ((o.palette && !o.keep) || o.spriteIndexed))
         return "--reduce builds the palette; it does not apply with -p or --indexed sprite";
     if (!o.reduce && (o.reduceBlocks || o.reduceColours || o.dither || o.error || o.seed))
         return "--reduce-blocks, --reduce-colours, --dither, --error and --seed need --reduce";
@@ -180,6 +179,17 @@ std::string crossCheck(const ImportOptions& o) {
 }
 
 }  // namespace
+
+importing::ReduceSettings reduceSettings(const ImportOptions& o) {
+    importing::ReduceSettings reduce;
+    reduce.blocks = o.reduceBlocks.value_or(reduce.blocks);
+    reduce.colours = o.reduceColours.value_or(reduce.colours);
+    reduce.dither = o.dither.value_or(reduce.dither);
+    reduce.error = o.error.value_or(reduce.error);
+    reduce.seed = std::uint32_t(o.seed.value_or(0));
+    if (o.packSeconds) reduce.fitTimeLimit = std::chrono::seconds(*o.packSeconds);
+    return reduce;
+}
 
 PictureOperand parsePictureOperand(const std::string& text) {
     const std::size_t at = text.rfind('@');

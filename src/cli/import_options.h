@@ -56,6 +56,10 @@ struct ImportOptions {
     bool bank() const { return pictures.size() > 1 || dedupe || skipEmpty || keep || manifest || header; }
 };
 
+// The reduction's settings as --reduce-blocks, --reduce-colours, --dither, --error, --seed and
+// --pack-time give them; the alpha threshold is the import's to set.
+importing::ReduceSettings reduceSettings(const ImportOptions& options);
+
 // "NAME@X,Y" split into name and cell (0..15 each); any other text is a name as it stands.
 PictureOperand parsePictureOperand(const std::string& text);
 // "0-7,12", blocks 0..15 in ranges and single numbers; nothing for anything else.

@@ -251,8 +251,17 @@ Bank reducedBank(std::span<const Picture> pictures, std::span<const std::string>
                  const BankSettings& settings) {
     ReduceSettings reduce = *settings.reduce;
     reduce.alphaThreshold = settings.alphaThreshold.value_or(kDefaultAlphaThreshold);
+    for (int b = 0; settings.palette && b < data::kPaletteBlocks; ++b) {
+        if (!settings.kept[std::size_t(b)]) continue;
+        KeptBlock& kept = reduce.kept.emplace_back();
+        kept.number = b;
+        for (int i = 0; i < data::kColorsPerBlock; ++i)
+            kept.words[std::size_t(i)] = settings.palette->word(b * data::kColorsPerBlock + i);
+    }
     const Reduction reduction = reduceColours(pictures, reduce);
     Bank bank = emptyBank(pictures);
+    // As in the exact build, blocks the reduction does not write keep the given palette's words.
+    if (settings.palette) bank.palette = *settings.palette;
     if (reduction.roundedAlpha > 0) {
         const std::string text = std::to_string(reduction.roundedAlpha) + " partly transparent pixel" +
                                  (reduction.roundedAlpha == 1 ? "" : "s") +

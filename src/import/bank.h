@@ -21,7 +21,7 @@ struct BankSettings {
     std::optional<int> alphaThreshold;
     std::chrono::milliseconds packingTimeLimit = kPackingTimeLimit;
     std::optional<ReduceSettings> reduce;  // colours reduced together until all pictures fit
-    // Blocks of `palette` kept word for word (exact build only); the others are built anew.
+    // Blocks of `palette` kept word for word; the others are built (or reduced) anew.
     std::optional<data::PaletteFile> palette;
     std::array<bool, data::kPaletteBlocks> kept{};
 };

@@ -212,6 +212,12 @@ class Keep(Base):
         self.assertGreater(enemies["blocks"][3], used[-1])
         self.assertEqual(second["settings"]["keep_blocks"], list(range(used[-1] + 1)))
 
+        # Reduced, the kept blocks stay word for word too, and the cells reduced anew still use them.
+        reduced = self.bank(names, "-p", "bank.pal", "--keep-blocks", kept, "--reduce", prefix="reduced")
+        self.assertEqual(self.read("reduced.pal")[:kept_bytes], self.read("bank.pal")[:kept_bytes])
+        self.assertEqual(reduced["settings"]["keep_blocks"], list(range(used[-1] + 1)))
+        self.assertTrue(any(b <= used[-1] for p in reduced["pictures"] for b in p["blocks"]))
+
         # With every block kept, the new colour has nowhere to go: the picture, cell and pixel are named.
         result = self.run_tool(IMPORT, *names, "-p", "bank.pal", "--keep-blocks", "0-15", "-o", "all.pcg")
         self.assertEqual(result.returncode, 1, result.stderr)
@@ -236,8 +242,6 @@ class Refusals(Base):
         self.refuse(2, "a picture cannot be given a cell", "wide.png@0,0", "one.png", "--dedupe")
         self.refuse(2, "--keep-blocks needs -p", "wide.png", "one.png", "--keep-blocks", "0-3")
         self.refuse(2, "--error-map shows one picture", "wide.png", "one.png", "--reduce", "--error-map", "e.png")
-        self.refuse(2, "--keep-blocks works with the exact conversion only", "wide.png", "-p", "x.pal",
-                    "--keep-blocks", "0-3", "--reduce")
         self.refuse(2, "invalid value '3-1' for --keep-blocks", "wide.png", "--keep-blocks", "3-1")
         self.refuse(2, "'--manifest' and '--header' would both be written to", "wide.png", "one.png",
                     "--header", "out.json")
