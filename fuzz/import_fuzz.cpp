@@ -1,16 +1,18 @@
 // libFuzzer target: any bytes through the picture readers and every kind of conversion (the colour
-// reduction too), through the palette and block map readers, and read as colour sets through the block
-// packing. A failure is an expected answer; a crash or sanitizer report is not.
+// reduction and a bank of two pictures too), through the palette and block map readers, and read as colour
+// sets through the block packing. A failure is an expected answer; a crash or sanitizer report is not.
 
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "data/block_map.h"
 #include "data/palette_formats.h"
+#include "import/bank.h"
 #include "import/conversion.h"
 #include "import/packing.h"
 #include "import/picture.h"
@@ -56,6 +58,23 @@ void pack(std::span<const std::uint8_t> content) {
     }
 }
 
+// Two copies of the picture as one bank: built, then with half of the palette's blocks kept.
+void bank(const importing::Picture& picture, const data::PaletteFile& palette) {
+    const importing::Picture pictures[] = {picture, picture};
+    const std::string names[] = {"fuzz", "fuzz again"};
+    importing::BankSettings settings;
+    settings.packingTimeLimit = std::chrono::milliseconds(20);
+    settings.alphaThreshold = 128;
+    for (int run = 0; run < 2; ++run) {
+        try {
+            importing::importBank(pictures, names, settings);
+        } catch (const platform::Failure&) {
+        }
+        settings.palette = palette;
+        for (int b = 0; b < data::kPaletteBlocks / 2; ++b) settings.kept[std::size_t(b)] = true;
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -95,6 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     convert(picture, settings);
     settings.nearest = true;
     convert(picture, settings);
+    bank(picture, palette);
     // The reduction, with limits and dithering taken from the input's last bytes so that they vary too.
     importing::ReduceSettings reduce;
     const std::uint8_t last = data[size - 1];

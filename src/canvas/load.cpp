@@ -41,4 +41,14 @@ void loadPalette(std::span<const std::uint8_t> bytes, const LoadStep& converting
     paletteSteps([&] { data::LoadPaletteBytes(bytes); }, converting);
 }
 
+void renderInBlocks(const data::BlockMap& blocks) {
+    const int current = imageState().paletteBlock;
+    for (int n = 0; n < kCellsPerSide * kCellsPerSide; ++n) {
+        const int cx = n % kCellsPerSide, cy = n / kCellsPerSide;
+        setPaletteBlock(blocks[std::size_t(n)]);
+        RenderCells(cx, cy, cx, cy);
+    }
+    setPaletteBlock(current);
+}
+
 }  // namespace nrbx::canvas

@@ -6,6 +6,8 @@
 #include <span>
 #include <string>
 
+#include "data/block_map.h"
+
 namespace nrbx::canvas {
 
 // Called where the window shows its status text, between reading and the conversion of the picture.
@@ -21,5 +23,9 @@ void loadPattern(std::span<const std::uint8_t> bytes, const LoadStep& converting
 // of all cells; a failure to read ends it as for the pattern.
 void loadPalette(const std::string& path, const LoadStep& converting = {});
 void loadPalette(std::span<const std::uint8_t> bytes, const LoadStep& converting = {});
+
+// Renders every cell again in the block the map gives it (an imported picture, nrbx-export --block-map);
+// the current palette block stays what it was.
+void renderInBlocks(const data::BlockMap& blocks);
 
 }  // namespace nrbx::canvas

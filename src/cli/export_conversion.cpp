@@ -70,14 +70,7 @@ void prepareCanvas(const Options& options, const std::vector<std::uint8_t>& patt
     canvas::setPaletteBlock(options.block);
     canvas::loadPattern(pattern);
     if (palette) canvas::loadPalette(*palette);
-    if (blockMap) {
-        for (int n = 0; n < data::kCellsPerSide * data::kCellsPerSide; ++n) {
-            const int cx = n % data::kCellsPerSide, cy = n / data::kCellsPerSide;
-            canvas::setPaletteBlock((*blockMap)[n]);
-            canvas::RenderCells(cx, cy, cx, cy);
-        }
-        canvas::setPaletteBlock(options.block);
-    }
+    if (blockMap) canvas::renderInBlocks(*blockMap);
     for (const auto& c : options.cells) {
         canvas::setSelection(c.cells);
         canvas::changePaletteBlock(c.block);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/import_bank.h"
 #include "cli/import_report.h"
 #include "cli/io.h"
 #include "cli/palette_input.h"
@@ -62,14 +63,7 @@ importing::ImportSettings settingsFor(const Tool& tool, const ImportOptions& o) 
     settings.nearest = o.nearest;
     settings.alphaThreshold = o.alphaThreshold;
     if (o.packSeconds) settings.packingTimeLimit = std::chrono::seconds(*o.packSeconds);
-    if (o.reduce) {
-        importing::ReduceSettings& reduce = settings.reduce.emplace();
-        reduce.blocks = o.reduceBlocks.value_or(reduce.blocks);
-        reduce.colours = o.reduceColours.value_or(reduce.colours);
-        reduce.dither = o.dither.value_or(reduce.dither);
-        reduce.seed = std::uint32_t(o.seed.value_or(0));
-        if (o.packSeconds) reduce.fitTimeLimit = std::chrono::seconds(*o.packSeconds);
-    }
+    if (o.reduce) settings.reduce = reduceSettings(o);
     if (o.palette)
         settings.palette =
             readPalette(*o.palette, [&tool](const std::string& text) { tool.warning(text); }).file;
@@ -107,6 +101,7 @@ std::string blocksUsed(const importing::ImportResult& result, const importing::P
 }  // namespace
 
 int runImport(const Tool& tool, const ImportOptions& o) {
+    if (o.bank()) return runBank(tool, o);
     if (std::string error = checkFiles(o); !error.empty()) return tool.usageError(error);
     try {
         const InputData in = readInput(o.picture, importing::kMaxPictureFileBytes);

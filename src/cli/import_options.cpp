@@ -1,5 +1,9 @@
 #include "cli/import_options.h"
 
+#include <algorithm>
+#include <chrono>
+#include <tuple>
+
 #include "cli/option_table.h"
 #include "data/palette.h"
 
@@ -63,6 +67,12 @@ std::vector<OptionSpec> optionTable(ImportOptions& o) {
                                    {{"none", importing::Dither::None},
                                     {"ordered", importing::Dither::Ordered},
                                     {"diffusion", importing::Dither::Diffusion}})},
+        {"error", '\0', "rgb|oklab",
+         "with --reduce: compare colours in sRGB as the palette shows them (default; what PSNR measures) or "
+         "in OKLab, a perceptual space",
+         choice<importing::ErrorSpace>(
+             o.error, "--error",
+             {{"rgb", importing::ErrorSpace::Rgb}, {"oklab", importing::ErrorSpace::Oklab}})},
         {"seed", '\0', "N",
          "with --reduce: another start for the search, 0..2147483647 (default 0); the same seed gives the "
          "same files",
@@ -73,7 +83,35 @@ std::vector<OptionSpec> optionTable(ImportOptions& o) {
          "more; the strip below is that scale, ticked at 4, 8 and 16",
          fileName(o.errorMap, "--error-map needs a file name")},
         {"at", '\0', "X,Y", "the cell the picture's top-left cell goes to (default 0,0)",
-         cell(o.atX, o.atY, "--at")},
+         [&o, apply = cell(o.atX, o.atY, "--at")](std::string_view v) {
+             o.atGiven = true;
+             return apply(v);
+         }},
+        {"dedupe",
+         '\0',
+         {},
+         "store identical cells (the same indices in the same block) once; the cells are then stored one "
+         "after another (see --manifest)",
+         flag(o.dedupe)},
+        {"skip-empty",
+         '\0',
+         {},
+         "leave fully transparent cells out; the cells are then stored one after another (see --manifest)",
+         flag(o.skipEmpty)},
+        {"keep-blocks", '\0', "LIST",
+         "with -p: keep these palette blocks word for word (e.g. 0-7,12) and build the others anew for the "
+         "colours they do not hold",
+         [&o](std::string_view v) {
+             o.keep = parseBlockList(v);
+             return o.keep ? std::string() : badValue("--keep-blocks", v, "blocks 0..15 as in 0-7,12");
+         }},
+        {"manifest", '\0', "FILE",
+         "write where each picture went as JSON: its cells' sprites and blocks, the palette's words, the "
+         "settings",
+         fileName(o.manifest, "--manifest needs a file name")},
+        {"header", '\0', "FILE",
+         "write a C header with each picture's first sprite and size in cells, named after its file",
+         fileName(o.header, "--header needs a file name")},
         {"base", '\0', "PATTERN", "take the cells outside the picture from this pattern file (read only)",
          fileName(o.base, "--base needs a file name")},
         {"force", '\0', {}, "replace outputs that exist already", flag(o.force)},
@@ -87,34 +125,109 @@ std::vector<OptionSpec> optionTable(ImportOptions& o) {
     };
 }
 
-std::string crossCheck(const ImportOptions& o, std::size_t pictures) {
-    if (pictures == 0) return "no picture given";
-    if (pictures > 1) return "one picture at a time";
-    if (!o.output && !o.paletteOut && !o.blockMapOut && !o.errorMap)
+// The rules a bank adds: which one-picture options it has no use for, and how pictures are placed.
+std::string bankCheck(const ImportOptions& o) {
+    if (o.spriteIndexed || o.blocks || o.nearest)
+        return "--indexed, --blocks and --nearest take one picture alone (not with several pictures, "
+               "--dedupe, --skip-empty, --keep-blocks, --manifest or --header)";
+    const bool placed = std::any_of(o.pictures.begin(), o.pictures.end(),
+                                    [](const PictureOperand& p) { return p.at.has_value(); });
+    if (o.atGiven && (o.pictures.size() > 1 || placed))
+        return "--at places one picture; give each picture its cell as PICTURE@X,Y";
+    if ((o.dedupe || o.skipEmpty) && (placed || o.atGiven))
+        return "--dedupe and --skip-empty store the cells one after another; a picture cannot be given a "
+               "cell";
+    // Every picture takes a cell at least, but with --dedupe fewer sprites than cells; the bound keeps
+    // what is read in memory at once within reason.
+    if (o.pictures.size() > std::size_t(data::kCellCount))
+        return "at most " + std::to_string(data::kCellCount) + " pictures go into one bank";
+    if (o.errorMap) return "--error-map shows one picture; it does not apply to a bank";
+    if (o.keep && !o.palette) return "--keep-blocks needs -p, the palette whose blocks are kept";
+    for (std::size_t i = 0; i < o.pictures.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            if (o.pictures[i].name == o.pictures[j].name)
+                return "picture '" + o.pictures[i].name +
+                       "' is given twice: one picture at a time goes into "
+                       "a bank";
+    return {};
+}
+
+std::string crossCheck(const ImportOptions& o) {
+    if (o.pictures.empty()) return "no picture given";
+    if (!o.output && !o.paletteOut && !o.blockMapOut && !o.errorMap && !o.manifest && !o.header)
         return "no output given (-o, -P or --block-map)";
+    if (o.bank()) {
+        if (std::string error = bankCheck(o); !error.empty()) return error;
+    } else if (o.pictures.front().at && o.atGiven) {
+        return "the picture's cell is given twice, by --at and PICTURE@X,Y";
+    }
     if (o.spriteIndexed && (o.palette || o.blocks || o.nearest))
         return "--indexed sprite takes the palette from the picture; -p, --blocks and --nearest do not apply";
     if (!o.palette && o.blocks) return "--blocks needs -p (a built palette has blocks of its own)";
     if (!o.palette && o.nearest) return "--nearest needs -p";
     if (o.spriteIndexed && o.alphaThreshold)
         return "--indexed sprite takes the picture's indices as they are; --alpha-threshold does not apply";
-    if (o.packSeconds && (o.palette || o.spriteIndexed))
+    // With kept blocks the others are built, and the search packs into them.
+    if (o.packSeconds && ((o.palette && !o.keep) || o.spriteIndexed))
         return "--pack-time applies to a built palette only, not with -p or --indexed sprite";
-    if (o.reduce && (o.palette || o.spriteIndexed))
+    if (o.reduce && ((o.palette && !o.keep) || o.spriteIndexed))
         return "--reduce builds the palette; it does not apply with -p or --indexed sprite";
-    if (!o.reduce && (o.reduceBlocks || o.reduceColours || o.dither || o.seed))
-        return "--reduce-blocks, --reduce-colours, --dither and --seed need --reduce";
+    if (!o.reduce && (o.reduceBlocks || o.reduceColours || o.dither || o.error || o.seed))
+        return "--reduce-blocks, --reduce-colours, --dither, --error and --seed need --reduce";
     if (!o.reduce && o.errorMap) return "--error-map needs --reduce";
     return {};
 }
 
 }  // namespace
 
+importing::ReduceSettings reduceSettings(const ImportOptions& o) {
+    importing::ReduceSettings reduce;
+    reduce.blocks = o.reduceBlocks.value_or(reduce.blocks);
+    reduce.colours = o.reduceColours.value_or(reduce.colours);
+    reduce.dither = o.dither.value_or(reduce.dither);
+    reduce.error = o.error.value_or(reduce.error);
+    reduce.seed = std::uint32_t(o.seed.value_or(0));
+    if (o.packSeconds) reduce.fitTimeLimit = std::chrono::seconds(*o.packSeconds);
+    return reduce;
+}
+
+PictureOperand parsePictureOperand(const std::string& text) {
+    const std::size_t at = text.rfind('@');
+    if (at == std::string::npos || at == 0) return {text, std::nullopt};
+    const auto cell = parseCell(std::string_view(text).substr(at + 1));
+    if (!cell) return {text, std::nullopt};
+    return {text.substr(0, at), cell};
+}
+
+std::optional<std::array<bool, data::kPaletteBlocks>> parseBlockList(std::string_view text) {
+    std::array<bool, data::kPaletteBlocks> blocks{};
+    while (true) {
+        const std::size_t comma = text.find(',');
+        const std::string_view item = text.substr(0, comma);
+        const std::size_t dash = item.find('-');
+        const auto first = parseNumber(item.substr(0, dash), 0, data::kPaletteBlocks - 1);
+        const auto last = dash == std::string_view::npos
+                              ? first
+                              : parseNumber(item.substr(dash + 1), 0, data::kPaletteBlocks - 1);
+        if (!first || !last || *last < *first) return std::nullopt;
+        for (int b = *first; b <= *last; ++b) blocks[b] = true;
+        if (comma == std::string_view::npos) return blocks;
+        text.remove_prefix(comma + 1);
+    }
+}
+
 ImportCommandLine parseImportCommandLine(std::span<const std::string> args) {
     return readCommandLine<ImportCommandLine>(args, optionTable,
                                               [](ImportOptions& o, const std::vector<std::string>& operands) {
-                                                  std::string error = crossCheck(o, operands.size());
-                                                  if (error.empty()) o.picture = operands.front();
+                                                  for (const std::string& operand : operands)
+                                                      o.pictures.push_back(parsePictureOperand(operand));
+                                                  std::string error = crossCheck(o);
+                                                  if (!error.empty()) return error;
+                                                  o.picture = o.pictures.front().name;
+                                                  // One picture placed by its operand is placed as --at
+                                                  // places it.
+                                                  if (!o.bank() && o.pictures.front().at)
+                                                      std::tie(o.atX, o.atY) = *o.pictures.front().at;
                                                   return error;
                                               });
 }
@@ -123,7 +236,7 @@ std::string importHelpText() {
     ImportOptions unused;
     return formatHelp(
         HelpLayout{
-            "Usage: nrbx-import PICTURE -o PATTERN [options]\n",
+            "Usage: nrbx-import PICTURE[@X,Y]... -o PATTERN [options]\n",
             "Converts a PNG or BMP picture (sides multiples of 16, at most 256) back into a sprite-pattern "
             "file, a palette file and a block map, exactly: exporting them again gives the same picture.\n\n"
             "Without -p the palette is built from the picture: each cell's colours (at most 16, taken to "
@@ -135,6 +248,11 @@ std::string importHelpText() {
             "With --reduce any picture fits: its colours are reduced to at most 16 blocks of 16 colours of "
             "the palette's grid, the error measured in OKLab, and alpha below 128 is transparent unless "
             "--alpha-threshold says otherwise. A picture that fits as it is keeps every colour.",
+            "Several pictures make one bank: all of them in one pattern file with one palette. Each is put "
+            "where PICTURE@X,Y says, else, in the order given, at the first free place, row by row, that "
+            "holds it whole; with --dedupe or --skip-empty their cells are stored one after another "
+            "instead. The exact conversion packs the colours of every picture's cells together, and "
+            "--reduce reduces them together. One picture alone is converted as before.\n\n"
             "PICTURE may be '-' for standard input. Cells are numbered 0..15 from the top left. An existing "
             "output is replaced only with --force, and an input is never an output.\n\n"
             "Exit status: 0 when every file was written, 1 when the picture cannot be converted or a file "

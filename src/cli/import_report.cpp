@@ -18,6 +18,8 @@ std::string fixed2(double value) {
     return text;
 }
 
+}  // namespace
+
 std::string qualityLine(const std::string& name, const importing::Quality& quality) {
     if (quality.opaquePixels == 0) return "picture " + name + ": no opaque pixel to measure the result by";
     const std::string psnr =
@@ -26,6 +28,8 @@ std::string qualityLine(const std::string& name, const importing::Quality& quali
            fixed2(quality.meanOklab * 100) + " (x 100), over its " + std::to_string(quality.opaquePixels) +
            " opaque pixel" + (quality.opaquePixels == 1 ? "" : "s");
 }
+
+namespace {
 
 std::vector<std::uint8_t> errorMapPng(const importing::ErrorMapImage& map) {
     exporting::ExportImage image;

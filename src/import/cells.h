@@ -74,4 +74,10 @@ class Cells {
 // A refusal of the picture, worded by the caller.
 platform::Failure cannotImport(const std::string& why);
 
+// A picture whose sides are not whole cells.
+void refuseUnevenSides(const Picture& picture, const std::string& name);
+// Partly transparent pixels are not made opaque or transparent behind the user's back: the refusal
+// that counts them and names the first cell with one, unless there is none.
+void refusePartlyTransparent(const Picture& picture, const Cells& cells);
+
 }  // namespace nrbx::importing

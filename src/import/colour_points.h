@@ -1,6 +1,6 @@
 #pragma once
-// Weighted colours in OKLab, and blocks of up to 16 colours laid out for the 16-wide nearest-colour
-// search, where the reduction spends most of its time.
+// Weighted colours in the error space (import/error_space.h), and blocks of up to 16 colours laid out
+// for the 16-wide nearest-colour search, where the reduction spends most of its time.
 
 #include <algorithm>
 #include <array>

@@ -17,6 +17,8 @@ namespace {
 using data::kCellSize;
 using data::kCellsPerSide;
 
+}  // namespace
+
 // Partly transparent pixels are not made opaque or transparent behind the user's back.
 void refusePartlyTransparent(const Picture& picture, const Cells& cells) {
     // One pass over the alpha bytes; the cells are looked at only for the message.
@@ -39,7 +41,14 @@ void refusePartlyTransparent(const Picture& picture, const Cells& cells) {
                        "; give --alpha-threshold N to make alpha below N transparent and the rest opaque");
 }
 
-}  // namespace
+void refuseUnevenSides(const Picture& picture, const std::string& name) {
+    if (picture.width % kCellSize != 0 || picture.height % kCellSize != 0 || picture.width == 0 ||
+        picture.height == 0) {
+        throw cannotImport("picture " + name + " is " + std::to_string(picture.width) + " x " +
+                           std::to_string(picture.height) + " pixels; both sides must be multiples of " +
+                           std::to_string(kCellSize));
+    }
+}
 
 platform::Failure cannotImport(const std::string& why) {
     return platform::Failure(platform::FailureKind::Other, why);
@@ -47,12 +56,7 @@ platform::Failure cannotImport(const std::string& why) {
 
 ImportResult importPicture(const Picture& picture, const ImportSettings& settings, const PatternBytes& base,
                            const std::string& name) {
-    if (picture.width % kCellSize != 0 || picture.height % kCellSize != 0 || picture.width == 0 ||
-        picture.height == 0) {
-        throw cannotImport("picture " + name + " is " + std::to_string(picture.width) + " x " +
-                           std::to_string(picture.height) + " pixels; both sides must be multiples of " +
-                           std::to_string(kCellSize));
-    }
+    refuseUnevenSides(picture, name);
     // Without a threshold, alpha 0 alone is transparent.
     const Cells cells(picture, settings, name, settings.alphaThreshold.value_or(1));
     if (settings.atX < 0 || settings.atY < 0 || settings.atX + cells.columns() > kCellsPerSide ||

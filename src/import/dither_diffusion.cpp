@@ -7,7 +7,7 @@ namespace nrbx::importing {
 
 // Over the whole picture with every cell's block fixed; the error is damped a little so that it does not
 // pile up where a block lacks a hue.
-void ditherDiffusion(const Picture& picture, int alphaThreshold, const ShownBlocks& blocks,
+void ditherDiffusion(ErrorSpace space, const Picture& picture, int alphaThreshold, const ShownBlocks& blocks,
                      ReducedPicture& out) {
     constexpr float kDamping = 0.875f;
     const int width = out.columns * data::kCellSize, height = out.rows * data::kCellSize;
@@ -25,7 +25,7 @@ void ditherDiffusion(const Picture& picture, int alphaThreshold, const ShownBloc
             const int ahead = leftward ? -1 : 1;
             if (transparentAt(picture, x, y, alphaThreshold)) continue;
             const Colours& block = blocks[out.blockOfCell[cellAt(out, x, y)]];
-            const Lab source = sourceLab(picture, x, y);
+            const Lab source = sourcePoint(space, picture, x, y);
             const Lab want{source.L + now[x].L, source.a + now[x].a, source.b + now[x].b};
             const int k = nearest(block, want.L, want.a, want.b).index;
             out.indices[std::size_t(y) * width + x] = std::uint8_t(k);

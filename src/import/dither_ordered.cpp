@@ -20,7 +20,7 @@ int bayer(int x, int y) {
 
 // Knoll's pattern dithering: a list of colours whose mean approaches the pixel's, ordered by lightness,
 // one of them picked by the Bayer threshold.
-void ditherOrdered(const Picture& picture, int alphaThreshold, const ShownBlocks& blocks,
+void ditherOrdered(ErrorSpace space, const Picture& picture, int alphaThreshold, const ShownBlocks& blocks,
                    ReducedPicture& out) {
     constexpr int kCandidates = 16;
     constexpr float kErrorFactor = 0.75f;
@@ -32,7 +32,7 @@ void ditherOrdered(const Picture& picture, int alphaThreshold, const ShownBlocks
         for (int x = 0; x < width; ++x) {
             if (transparentAt(picture, x, y, alphaThreshold)) continue;
             const Colours& block = blocks[out.blockOfCell[cellAt(out, x, y)]];
-            const Lab goal = sourceLab(picture, x, y);
+            const Lab goal = sourcePoint(space, picture, x, y);
             Lab error{};
             std::array<int, kCandidates> candidates;
             const Nearest closest = nearest(block, goal.L, goal.a, goal.b);

@@ -2,16 +2,16 @@
 
 namespace nrbx::importing {
 
-Colours kMeans(const Points& points, int capacity, const Colours* start, int iterations, bool snap,
-               platform::SplitMix64& random, std::array<float, data::kColorsPerBlock>* weights) {
-    const auto& grid = gridLab();
+Colours kMeans(ErrorSpace space, const Points& points, int capacity, const Colours* start, int iterations,
+               bool snap, platform::SplitMix64& random, std::array<float, data::kColorsPerBlock>* weights) {
+    const auto& grid = gridPoints(space);
     Colours centres;
     const std::size_t n = points.size();
     if (n <= std::size_t(capacity)) {
         // Few enough: every colour exactly.
         for (std::size_t i = 0; i < n; ++i) {
             const GridKey k =
-                snap && points.key[i] == kOffGrid ? nearestGridColour(points.at(i)) : points.key[i];
+                snap && points.key[i] == kOffGrid ? nearestGridPoint(space, points.at(i)) : points.key[i];
             centres.set(int(i), snap ? grid[k] : points.at(i), k);
             if (weights) (*weights)[i] = points.w[i];
         }
@@ -20,7 +20,8 @@ Colours kMeans(const Points& points, int capacity, const Colours* start, int ite
     }
     std::vector<float> nearestD(n, 0);
     const auto addCentre = [&](std::size_t i) {
-        const GridKey k = snap && points.key[i] == kOffGrid ? nearestGridColour(points.at(i)) : points.key[i];
+        const GridKey k =
+            snap && points.key[i] == kOffGrid ? nearestGridPoint(space, points.at(i)) : points.key[i];
         centres.set(centres.count++, snap ? grid[k] : points.at(i), k);
     };
     const auto refreshDistances = [&](double& total) {
@@ -47,6 +48,7 @@ Colours kMeans(const Points& points, int capacity, const Colours* start, int ite
 
     std::vector<std::uint8_t> owner(n, 0xFF);
     std::array<double, data::kColorsPerBlock> sumL, sumA, sumB, sumW;
+    bool settled = false;  // sumW holds each centre's weight as the centres are now
     for (int iteration = 0; iteration < iterations; ++iteration) {
         sumL.fill(0), sumA.fill(0), sumB.fill(0), sumW.fill(0);
         bool moved = false;
@@ -59,7 +61,10 @@ Colours kMeans(const Points& points, int capacity, const Colours* start, int ite
             sumL[near.index] += w * points.L[i], sumA[near.index] += w * points.a[i];
             sumB[near.index] += w * points.b[i], sumW[near.index] += w;
         }
-        if (!moved && iteration > 0) break;
+        if (!moved && iteration > 0) {
+            settled = true;
+            break;
+        }
         Colours next;
         next.count = centres.count;
         for (int k = 0; k < centres.count; ++k) {
@@ -69,7 +74,7 @@ Colours kMeans(const Points& points, int capacity, const Colours* start, int ite
                 next.set(k, mean, kOffGrid);
                 continue;
             }
-            const GridKey key = nearestGridColour(mean);
+            const GridKey key = nearestGridPoint(space, mean);
             bool taken = false;
             for (int j = 0; j < k; ++j) taken |= next.L[j] < kFar && next.key[j] == key;
             if (taken) continue;  // two centres on one grid colour: the second starts afresh below
@@ -85,10 +90,15 @@ Colours kMeans(const Points& points, int capacity, const Colours* start, int ite
                 next.L[k] = next.a[k] = next.b[k] = kFar;
                 continue;
             }
-            const GridKey key = snap && points.key[worst] == kOffGrid ? nearestGridColour(points.at(worst))
-                                                                      : points.key[worst];
+            const GridKey key = snap && points.key[worst] == kOffGrid
+                                    ? nearestGridPoint(space, points.at(worst))
+                                    : points.key[worst];
             next.set(k, snap ? grid[key] : points.at(worst), key);
             nearestD[worst] = 0;
+        }
+        if (next.L == centres.L && next.a == centres.a && next.b == centres.b) {
+            settled = true;  // the next step would change nothing
+            break;
         }
         centres = next;
     }
@@ -96,8 +106,12 @@ Colours kMeans(const Points& points, int capacity, const Colours* start, int ite
     Colours packed;
     std::array<float, data::kColorsPerBlock> packedWeights{};
     std::array<double, data::kColorsPerBlock> used{};
-    for (std::size_t i = 0; i < n; ++i)
-        used[nearest(centres, points.L[i], points.a[i], points.b[i]).index] += points.w[i];
+    if (settled) {
+        used = sumW;
+    } else {
+        for (std::size_t i = 0; i < n; ++i)
+            used[nearest(centres, points.L[i], points.a[i], points.b[i]).index] += points.w[i];
+    }
     for (int k = 0; k < centres.count; ++k) {
         if (centres.L[k] >= kFar || used[k] <= 0) continue;
         packedWeights[packed.count] = float(used[k]);

@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "import/colour_points.h"
+#include "import/error_space.h"
 #include "platform/random.h"
 
 namespace nrbx::importing {
@@ -23,11 +24,13 @@ std::size_t drawByWeight(const Weights& weights, double total, platform::SplitMi
     return 0;
 }
 
-// Weighted k-means of `points` into at most `capacity` colours, starting from `start`'s colours and
-// seeding the rest k-means++ style. With `snap` every centre moves to its nearest grid colour after each
-// step, so the iterations optimise the colours the palette can hold; without it the centres are free
-// (cell summaries) and carry the weight they stand for in `weights`.
-Colours kMeans(const Points& points, int capacity, const Colours* start, int iterations, bool snap,
-               platform::SplitMix64& random, std::array<float, data::kColorsPerBlock>* weights = nullptr);
+// Weighted k-means of `points` (in `space`) into at most `capacity` colours, starting from `start`'s
+// colours and seeding the rest k-means++ style. With `snap` every centre moves to its nearest grid colour
+// after each step, so the iterations optimise the colours the palette can hold; without it the centres
+// are free (cell summaries) and carry the weight they stand for in `weights`. Stops after `iterations`
+// or once no point changes its centre.
+Colours kMeans(ErrorSpace space, const Points& points, int capacity, const Colours* start, int iterations,
+               bool snap, platform::SplitMix64& random,
+               std::array<float, data::kColorsPerBlock>* weights = nullptr);
 
 }  // namespace nrbx::importing

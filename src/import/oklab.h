@@ -1,6 +1,6 @@
 #pragma once
-// OKLab (Björn Ottosson, 2020), the perceptual space the colour reduction measures its error in, and the
-// 32768 colours of the palette's five-bit grid in it.
+// OKLab (Björn Ottosson, 2020), the perceptual space the reduction can measure its error in and its
+// quality report does, and the 32768 colours of the palette's five-bit grid in it.
 
 #include <array>
 #include <cstdint>
@@ -8,6 +8,8 @@
 
 namespace nrbx::importing {
 
+// An OKLab colour; the reduction also keeps its points of the sRGB error space in it (L, a, b holding
+// red, green, blue), so that both spaces share the 16-wide kernels.
 struct Lab {
     float L = 0;
     float a = 0;

@@ -6,6 +6,7 @@
 
 #include "data/cell_grid.h"
 #include "import/colour_points.h"
+#include "import/error_space.h"
 #include "import/picture.h"
 #include "import/reduce.h"
 
@@ -15,13 +16,15 @@ namespace nrbx::importing {
 // take (transparency's index 0) left far away.
 using ShownBlocks = std::array<Colours, data::kPaletteBlocks>;
 
-// Fills out.indices from out.blockOfCell; transparent pixels (alpha below alphaThreshold) get index 0.
-void mapNearest(const Picture& picture, int alphaThreshold, const ShownBlocks& blocks, ReducedPicture& out);
+// Each fills out.indices from out.blockOfCell, comparing colours in `space` (the blocks' points are in
+// it); transparent pixels (alpha below alphaThreshold) get index 0.
+void mapNearest(ErrorSpace space, const Picture& picture, int alphaThreshold, const ShownBlocks& blocks,
+                ReducedPicture& out);
 // Knoll's pattern dithering over an 8 x 8 Bayer matrix.
-void ditherOrdered(const Picture& picture, int alphaThreshold, const ShownBlocks& blocks,
+void ditherOrdered(ErrorSpace space, const Picture& picture, int alphaThreshold, const ShownBlocks& blocks,
                    ReducedPicture& out);
-// Floyd and Steinberg's error diffusion, serpentine, in OKLab.
-void ditherDiffusion(const Picture& picture, int alphaThreshold, const ShownBlocks& blocks,
+// Floyd and Steinberg's error diffusion, serpentine.
+void ditherDiffusion(ErrorSpace space, const Picture& picture, int alphaThreshold, const ShownBlocks& blocks,
                      ReducedPicture& out);
 
 // Where the mappings look things up.
@@ -31,9 +34,9 @@ inline std::size_t cellAt(const ReducedPicture& out, int x, int y) {
 inline bool transparentAt(const Picture& picture, int x, int y, int alphaThreshold) {
     return picture.pixel(x, y)[3] < alphaThreshold;
 }
-inline Lab sourceLab(const Picture& picture, int x, int y) {
+inline Lab sourcePoint(ErrorSpace space, const Picture& picture, int x, int y) {
     const std::uint8_t* p = picture.pixel(x, y);
-    return labFromRgb(p[0], p[1], p[2]);
+    return pointOf(space, p[0], p[1], p[2]);
 }
 
 }  // namespace nrbx::importing

@@ -84,12 +84,17 @@ platform::Failure currentFailure() {
 }
 
 void runGuarded(const std::function<void()>& handler) {
+    runGuarded(handler, {});
+}
+
+void runGuarded(const std::function<void()>& handler, const FailureWording& wording) {
     try {
         handler();
     } catch (...) {
         // The report itself may run out of memory; nothing may leave a handler, so that is dropped.
         try {
-            ReportFailure(currentFailure());
+            const platform::Failure failure = currentFailure();
+            ReportFailure(wording ? wording(failure) : failure);
         } catch (...) {
         }
     }

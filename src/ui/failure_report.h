@@ -38,5 +38,9 @@ platform::Failure currentFailure();
 
 // Runs one handler to its end or to the failing step; whatever it throws is reported, never rethrown.
 void runGuarded(const std::function<void()>& handler);
+// The same, with the failure put into the handler's own words before it is reported (a headline above
+// the reason, the status line set).
+using FailureWording = std::function<platform::Failure(const platform::Failure&)>;
+void runGuarded(const std::function<void()>& handler, const FailureWording& wording);
 
 }  // namespace nrbx::ui

@@ -41,6 +41,7 @@
 #include "platform/qt/window_hints.h"
 #include "ui/ap.h"
 #include "ui/failure_report.h"
+#include "ui/picture_file.h"
 #include "ui/shell_state.h"
 
 namespace nrbx::ui {
@@ -58,6 +59,9 @@ constexpr int kMaxSizeRequests = 8;
 const QString kConverting = QStringLiteral("変換中です・・・・");
 const QString kNoPalette = QStringLiteral("パレットが未定義です。（デフォルトパレットで代用表示中）");
 const QString kNoPattern = QStringLiteral("ＰＣＧが未定義です。");
+const QString kPictureImported = QStringLiteral("画像を取り込みました。（パレットブロック %1 個）");
+const QString kPictureReduced = QStringLiteral("画像を減色して取り込みました。（パレットブロック %1 個）");
+const QString kPictureRefused = QStringLiteral("画像を取り込めませんでした。");
 
 std::optional<canvas::MouseButton> canvasButton(Qt::MouseButton button) {
     switch (button) {
@@ -375,17 +379,48 @@ void Tnrbx_form::loadPalette(const std::string& path) {
     canvas::RedrawView();
 }
 
+void Tnrbx_form::loadPicture(const std::string& path) {
+    setStatus(kConverting);
+    const OpenedPicture opened = importPictureFile(path);
+    canvas::loadPattern(opened.result.pattern);
+    canvas::loadPalette(opened.result.palette.bytes);
+    canvas::renderInBlocks(opened.result.blockMap);
+    setPatternLoaded(true);
+    setPaletteLoaded(true);
+    setStatus((opened.reduced ? kPictureReduced : kPictureImported).arg(opened.blocksUsed));
+    canvas::RedrawView();
+}
+
 void Tnrbx_form::openFiles(const std::vector<std::string>& paths) {
     for (const std::string& path : paths) {
+        // A PNG or BMP is known by its first bytes, whatever its name; every other file loads as before.
+        bool picture = false;
         runGuarded([&] {
+            picture = isPictureFile(path);
+            if (picture) return;
             if (isPaletteFileName(path)) {
                 loadPalette(path);
             } else {
                 loadPattern(path);
             }
         });
+        if (picture) {
+            runGuarded([&] { loadPicture(path); },
+                       [&](const platform::Failure& failure) { return pictureFailure(path, failure); });
+        }
         pcg_img->update();
     }
+}
+
+platform::Failure Tnrbx_form::pictureFailure(const std::string& path, const platform::Failure& failure) {
+    setStatus(kPictureRefused);
+    // The file's own failures are worded as every load's; the import's refusals keep their reason under
+    // a headline of the window's.
+    if (failure.kind() != platform::FailureKind::Other) return failure;
+    return platform::Failure(failure.kind(), QStringLiteral("画像ファイル %1 は取り込めません。\n")
+                                                     .arg(QFile::decodeName(QByteArray::fromStdString(path)))
+                                                     .toStdString() +
+                                                 failure.message());
 }
 
 void Tnrbx_form::dragEnterEvent(QDragEnterEvent* event) {

@@ -15,6 +15,7 @@ class QMenuBar;
 class QTimer;
 
 namespace nrbx::platform {
+class Failure;
 class Bevel;
 class FileDialog;
 class ImageControl;
@@ -41,8 +42,10 @@ class Tnrbx_form : public QMainWindow {
     int clientHeight() const;
 
     // Loads each file in order as if it had been chosen in the matching open dialog: a name ending in
-    // ".pal" (any case) with the palette load, any other with the pattern load. A failing load shows
-    // its error box and the next file is still loaded. Names are in the system's file-name encoding.
+    // ".pal" (any case) with the palette load, any other with the pattern load. A PNG or BMP picture
+    // (told by its first bytes) is imported instead, pattern and palette at once, each cell shown in
+    // its block. A failing load shows its error box and the next file is still loaded. Names are in the
+    // system's file-name encoding.
     void openFiles(const std::vector<std::string>& paths);
 
     // The components, in the order the window declares them; the window owns them all.
@@ -123,6 +126,9 @@ class Tnrbx_form : public QMainWindow {
     // The steps of the two load commands after their dialog.
     void loadPattern(const std::string& path);
     void loadPalette(const std::string& path);
+    void loadPicture(const std::string& path);
+    // A picture's failure for the error box, the status line saying it was not imported.
+    platform::Failure pictureFailure(const std::string& path, const platform::Failure& failure);
     // The open dialog set up for one load command; false when cancelled.
     bool runOpenDialog(const QString& title, const QString& filter);
     // The save dialog step shared by both save commands: bits per pixel of the chosen type, or 0 when

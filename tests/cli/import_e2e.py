@@ -436,7 +436,7 @@ class Failures(Base):
     def test_usage_errors_and_existing_outputs(self):
         picture = self.save("p.png", Image.new("RGB", (16, 16)))
         self.refuse(2, "--nearest needs -p", picture, "--nearest")
-        self.refuse(2, "--reduce-blocks, --reduce-colours, --dither and --seed need --reduce", picture, "--dither",
+        self.refuse(2, "--reduce-blocks, --reduce-colours, --dither, --error and --seed need --reduce", picture, "--dither",
                     "ordered")
         self.refuse(2, "--reduce builds the palette; it does not apply with -p", picture, "--reduce", "-p", picture)
         self.refuse(2, "--indexed sprite takes the palette from the picture", picture, "--indexed", "sprite", "-p", picture)

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <numeric>
 #include <random>
+#include <set>
 
 #include "import/conversion.h"
 
@@ -95,6 +96,8 @@ TEST(ReduceColours, RandomPicturesGiveValidBlocksTheSameEveryTime) {
             settings.colours = c.colours;
             settings.alphaThreshold = c.threshold;
             settings.dither = dither;
+            // The perceptual error space in turn, so that both are held to the same promises.
+            settings.error = dither == Dither::Ordered ? ErrorSpace::Oklab : ErrorSpace::Rgb;
             const Reduction first = reduceOne(picture, settings);
             expectValid(picture, settings, first);
             const Reduction again = reduceOne(picture, settings);
@@ -132,40 +135,49 @@ TEST(ReduceColours, CountsPartlyTransparentPixelsAndSeedsChangeOnlyTheSearch) {
     expectValid(picture, settings, reduceOne(picture, settings));
 }
 
-// Pictures from 16 hidden blocks of 16 colours, each cell a random subset of one of them (in every other
-// round with transparent pixels too): --reduce gives the bytes the exact import gives, and says that it
-// kept them.
-TEST(ReduceColours, PicturesThatFitAreImportedAsWithoutReduce) {
+// A picture from 16 hidden blocks of 16 colours, each cell a random subset of one of them, with
+// transparent pixels when `clear` (a hidden block then has 15 colours: transparency is one more).
+// `component` makes each colour component from a five-bit level and the random stream.
+template <class Component>
+Picture hiddenBlocksPicture(std::mt19937& random, int columns, int rows, bool clear, Component component) {
+    std::array<std::array<std::array<std::uint8_t, 3>, 16>, 16> hidden;
+    for (auto& block : hidden)
+        for (auto& colour : block)
+            for (auto& c : colour) c = component(int(random() % 32));
+    Picture picture;
+    picture.width = 16 * columns;
+    picture.height = 16 * rows;
+    picture.rgba.resize(std::size_t(picture.width) * picture.height * 4);
+    for (int cy = 0; cy < rows; ++cy) {
+        for (int cx = 0; cx < columns; ++cx) {
+            const auto& block = hidden[random() % 16];
+            const int size = clear ? 15 : 16;
+            std::vector<int> subset(static_cast<std::size_t>(size));
+            std::iota(subset.begin(), subset.end(), 0);
+            std::shuffle(subset.begin(), subset.end(), random);
+            const std::size_t used = 1 + random() % std::size_t(size);
+            for (int i = 0; i < 256; ++i) {
+                std::uint8_t* p = picture.rgba.data() +
+                                  (std::size_t(cy * 16 + i / 16) * picture.width + cx * 16 + i % 16) * 4;
+                const auto& colour = block[std::size_t(subset[(i * 7 + cx) % used])];
+                p[0] = colour[0], p[1] = colour[1], p[2] = colour[2];
+                p[3] = clear && i % 37 == 0 ? 0 : 255;
+            }
+        }
+    }
+    return picture;
+}
+
+// Colours that are five-bit words widened by shifting (v * 8) or by bit replication (v * 8 + v / 4), both
+// kinds in one picture as nrbx's own exports and other tools write them: --reduce gives the bytes the
+// exact import gives, and says that it kept them.
+TEST(ReduceColours, PicturesOfWidenedWordsThatFitAreImportedAsWithoutReduce) {
     std::mt19937 random(3);
     for (int round = 0; round < 6; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
-        std::array<std::array<std::array<std::uint8_t, 3>, 16>, 16> hidden;
-        for (auto& block : hidden)
-            for (auto& colour : block)
-                for (auto& c : colour) c = std::uint8_t(random() % 32 * 8 + random() % 8);
-        const bool clear = round % 2 == 1;
-        Picture picture;
-        picture.width = 16 * (4 + round * 2);
-        picture.height = 16 * (2 + round);
-        picture.rgba.resize(std::size_t(picture.width) * picture.height * 4);
-        for (int cy = 0; cy < picture.height / 16; ++cy) {
-            for (int cx = 0; cx < picture.width / 16; ++cx) {
-                const auto& block = hidden[random() % 16];
-                // With transparency, a hidden block has 15 colours: transparency is one more.
-                const int size = clear ? 15 : 16;
-                std::vector<int> subset(static_cast<std::size_t>(size));
-                std::iota(subset.begin(), subset.end(), 0);
-                std::shuffle(subset.begin(), subset.end(), random);
-                const std::size_t used = 1 + random() % std::size_t(size);
-                for (int i = 0; i < 256; ++i) {
-                    std::uint8_t* p = picture.rgba.data() +
-                                      (std::size_t(cy * 16 + i / 16) * picture.width + cx * 16 + i % 16) * 4;
-                    const auto& colour = block[std::size_t(subset[(i * 7 + cx) % used])];
-                    p[0] = colour[0], p[1] = colour[1], p[2] = colour[2];
-                    p[3] = clear && i % 37 == 0 ? 0 : 255;
-                }
-            }
-        }
+        const Picture picture =
+            hiddenBlocksPicture(random, 4 + round * 2, 2 + round, round % 2 == 1,
+                                [&](int v) { return std::uint8_t(random() % 2 ? v * 8 : v * 8 + v / 4); });
         ImportSettings exact;
         const ImportResult expected = importPicture(picture, exact, PatternBytes{}, "p.png");
         ImportSettings reduce;
@@ -178,6 +190,94 @@ TEST(ReduceColours, PicturesThatFitAreImportedAsWithoutReduce) {
         EXPECT_NE(std::find(got.notes.begin(), got.notes.end(),
                             "picture p.png fits the palette as it is; every colour is kept"),
                   got.notes.end());
+    }
+}
+
+// Any other colours (here 1..7 above or below a level, which the exact import would truncate) that
+// pack once each is taken to its nearest level: every pixel shows exactly that level.
+TEST(ReduceColours, OtherPicturesThatFitByNearestLevelsShowTheNearestLevels) {
+    std::mt19937 random(4);
+    for (bool clear : {false, true}) {
+        const Picture picture = hiddenBlocksPicture(random, 8, 6, clear, [&](int v) {
+            const int c = v * 8 + int(random() % 7) - 3;
+            return std::uint8_t(std::clamp(c == v * 8 ? c + 1 : c, 1, 254));
+        });
+        const Reduction reduction = reduceOne(picture, ReduceSettings{});
+        EXPECT_TRUE(reduction.exact);
+        const ReducedPicture& r = reduction.pictures.front();
+        for (int y = 0; y < picture.height; ++y) {
+            for (int x = 0; x < picture.width; ++x) {
+                const std::uint8_t* p = picture.pixel(x, y);
+                if (p[3] < 128) continue;
+                const std::uint16_t word = reduction.words[r.blockOfCell[(y / 16) * r.columns + x / 16]]
+                                                          [r.indices[std::size_t(y) * picture.width + x]];
+                const data::Rgb shown = data::colorFromWord(word);
+                for (int i = 0; i < 3; ++i) {
+                    const int level = std::min(31, (p[i] + 4) / 8);
+                    ASSERT_EQ((i == 0   ? shown.red
+                               : i == 1 ? shown.green
+                                        : shown.blue),
+                              level * 8)
+                        << x << "," << y << " component " << i << " of " << int(p[i]);
+                }
+            }
+        }
+    }
+}
+
+// Kept blocks keep their words and numbers; cells whose colours one of them holds take it, and the
+// free blocks take the numbers left, within the limit that counts both.
+TEST(ReduceColours, KeptBlocksKeepTheirWordsAndServeTheCellsTheyFit) {
+    std::mt19937 random(5);
+    for (bool clear : {false, true}) {
+        SCOPED_TRACE(clear ? "with transparency" : "opaque");
+        ReduceSettings settings;
+        settings.blocks = 5;
+        for (int number : {6, 0, 13}) {
+            KeptBlock& kept = settings.kept.emplace_back();
+            kept.number = number;
+            for (auto& word : kept.words) word = std::uint16_t(random() % 0x8000 * 2);
+            if (clear) kept.words[0] = 0;
+        }
+        Picture picture = randomPicture(7, 128, 64);
+        // Its left half from the colours of kept block 6 (each cell a few of them), opaque.
+        const auto& words = settings.kept[0].words;
+        for (int y = 0; y < picture.height; ++y) {
+            for (int x = 0; x < picture.width / 2; ++x) {
+                const data::Rgb rgb = data::colorFromWord(words[std::size_t(1 + (x / 4 + y / 16 * 3) % 15)]);
+                std::uint8_t* p = picture.rgba.data() + (std::size_t(y) * picture.width + x) * 4;
+                p[0] = rgb.red, p[1] = rgb.green, p[2] = rgb.blue, p[3] = 255;
+            }
+        }
+        if (!clear)
+            for (std::size_t i = 3; i < picture.rgba.size(); i += 4) picture.rgba[i] = 255;
+        const Reduction reduction = reduceOne(picture, settings);
+        for (const KeptBlock& kept : settings.kept) EXPECT_EQ(reduction.words[kept.number], kept.words);
+        const ReducedPicture& r = reduction.pictures.front();
+        std::set<int> used(r.blockOfCell.begin(), r.blockOfCell.end());
+        EXPECT_LE(used.size(), 5u);
+        for (int block : used) {
+            EXPECT_LT(block, reduction.blocksUsed);
+            EXPECT_TRUE(block == 0 || block == 6 || block == 13 || block == 1 || block == 2) << block;
+        }
+        for (int y = 0; y < picture.height; ++y) {
+            for (int x = 0; x < picture.width; ++x) {
+                const int block = r.blockOfCell[(y / 16) * r.columns + x / 16];
+                const int index = r.indices[std::size_t(y) * picture.width + x];
+                if (picture.pixel(x, y)[3] < 128) {
+                    ASSERT_EQ(index, 0);
+                    continue;
+                }
+                if (clear) {
+                    ASSERT_NE(index, 0) << x << "," << y;
+                }
+                if (x < picture.width / 2) {
+                    ASSERT_EQ(block, 6) << x << "," << y;
+                    ASSERT_EQ(words[std::size_t(index)] >> 1,
+                              words[std::size_t(1 + (x / 4 + y / 16 * 3) % 15)] >> 1);
+                }
+            }
+        }
     }
 }
 
