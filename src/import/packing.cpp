@@ -1,5 +1,8 @@
 #include "import/packing.h"
 
+#include "import/block_cover.h"
+#include "import/block_moves.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -51,6 +54,13 @@ class Bits {
 };
 
 using Clock = std::chrono::steady_clock;
+
+// The first turn of the complete search and of each local search (a few milliseconds, and 10 to 30):
+// enough for the proofs and most packings of our pictures. Each later turn has twice as much, the local
+// searches from a new start: short runs from many starts find most packings, the rare hard ones need a
+// long run, and doubling gives both.
+constexpr std::uint64_t kFirstNodes = 4096;
+constexpr std::uint64_t kFirstWork = 8'000'000;
 
 int count(const Bits& bits) {
     return bits.count();
@@ -129,9 +139,12 @@ class Search {
           m_fits(sets.size(), 0),
           m_blocks(std::size_t(limits.blocks)) {}
 
-    enum class Result { Found, None, OutOfTime };
+    enum class Result { Found, None, OutOfTime, OutOfNodes };
 
-    Result run() { return place(0); }
+    Result run(std::uint64_t nodes) {
+        m_nodeLimit = nodes;
+        return place(0);
+    }
     const std::vector<int>& blockOf() const { return m_blockOf; }
     int blocksUsed() const { return m_used; }
 
@@ -139,6 +152,7 @@ class Search {
     // Places the sets not placed yet, `placed` of them being placed.
     Result place(int placed) {
         if (placed == int(m_sets.size())) return Result::Found;
+        if (m_nodes == m_nodeLimit) return Result::OutOfNodes;
         if ((m_nodes++ & 255) == 0 && Clock::now() >= m_deadline) return Result::OutOfTime;
 
         const std::uint32_t usedMask = m_used == 32 ? ~0u : (1u << m_used) - 1;
@@ -217,7 +231,7 @@ class Search {
                 for (std::size_t s = 0; s < m_sets.size(); ++s) m_fits[s] &= ~(1u << b);
             }
             m_blocks[b] = before;
-            if (result == Result::OutOfTime) return result;
+            if (result == Result::OutOfTime || result == Result::OutOfNodes) return result;
         }
         return Result::None;
     }
@@ -231,6 +245,7 @@ class Search {
     std::vector<Bits> m_blocks;
     int m_used = 0;
     std::uint64_t m_nodes = 0;
+    std::uint64_t m_nodeLimit = 0;
 };
 
 }  // namespace
@@ -313,20 +328,40 @@ Packing packColorSets(std::span<const ColorSet> sets, const PackingLimits& limit
         return packing;
     }
 
-    Search search(keptBits, conflict, limits, start + limits.time);
-    switch (search.run()) {
-        case Search::Result::Found:
+    // The complete search and the two local searches by turns, each turn with twice the work: the first
+    // answer ends it. Work is counted, not timed, so the same sets get the same packing; only the
+    // time limit depends on the machine. A complete search that ends is a proof, the local searches
+    // only ever find packings.
+    const auto deadline = start + limits.time;
+    std::vector<std::vector<int>> keptColors;
+    for (const Members& m : keptMembers) keptColors.push_back(m.colors);
+    LocalSearchLimits localLimits{limits.blocks, limits.colors, 0, deadline};
+    for (unsigned turn = 0;; ++turn) {
+        Search search(keptBits, conflict, limits, deadline);
+        const Search::Result result = search.run(kFirstNodes << std::min(turn, 40u));
+        if (result == Search::Result::Found) {
             finish(search.blockOf(), search.blocksUsed());
             packing.searched = true;
             return packing;
-        case Search::Result::None:
+        }
+        if (result == Search::Result::None) {
             packing.outcome = Packing::Outcome::Exhausted;
             return packing;
-        case Search::Result::OutOfTime:
-            packing.outcome = Packing::Outcome::TimeLimit;
-            packing.blocks = greedyBlocks;
-            return packing;
+        }
+        localLimits.work = kFirstWork << std::min(turn, 20u);
+        if (result == Search::Result::OutOfNodes) {
+            for (const auto& localSearch : {findBlockCover, moveSetsBetweenBlocks}) {
+                const std::vector<int> found = localSearch(keptColors, distinct, localLimits, turn);
+                if (found.empty()) continue;
+                finish(found, *std::max_element(found.begin(), found.end()) + 1);
+                packing.searched = true;
+                return packing;
+            }
+        }
+        if (Clock::now() >= deadline) break;
     }
+    packing.outcome = Packing::Outcome::TimeLimit;
+    packing.blocks = greedyBlocks;
     return packing;
 }
 

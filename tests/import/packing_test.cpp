@@ -2,6 +2,9 @@
 
 #include "import/packing.h"
 
+#include "import/block_cover.h"
+#include "import/block_moves.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -80,6 +83,104 @@ TEST(Packing, CellsFromSixteenHiddenBlocksAlwaysPack) {
         searched += packing.searched ? 1 : 0;
     }
     EXPECT_GT(searched, 0);  // some of them only the search packs
+}
+
+// Cells of `smallest..largest` colours from 16 hidden blocks of 16 drawn from one pool of colours, so
+// that every block shares most of its colours with the others; `clear` adds one colour to every cell
+// and block, as the import does for transparent pixels.
+std::vector<ColorSet> overlapping(int pool, int cells, int smallest, int largest, bool clear,
+                                  std::mt19937& random) {
+    std::vector<ColorSet> hidden(16);
+    for (ColorSet& block : hidden) {
+        block = range(0, pool);
+        std::shuffle(block.begin(), block.end(), random);
+        block.resize(clear ? 15 : 16);
+        if (clear) block.push_back(std::uint16_t(pool));
+    }
+    std::vector<ColorSet> sets(static_cast<std::size_t>(cells));
+    for (ColorSet& set : sets) {
+        const ColorSet& block = hidden[random() % 16];
+        set = block;
+        std::shuffle(set.begin(), set.begin() + (clear ? 15 : 16), random);
+        const auto size = std::size_t(smallest) + random() % std::size_t(largest - smallest + 1);
+        set.resize(std::min(size, std::size_t(clear ? 15 : 16)));
+        if (clear) set.push_back(std::uint16_t(pool));
+        std::sort(set.begin(), set.end());
+    }
+    return sets;
+}
+
+TEST(Packing, HeavilyOverlappingBlocksPackTheSameEveryTime) {
+    std::mt19937 random(27);
+    int searched = 0;
+    for (int trial = 0; trial < 40; ++trial) {
+        const int pool = 32 + trial % 5 * 8, cells = trial % 4 == 3 ? 128 : 256;
+        const std::vector<ColorSet> sets = overlapping(pool, cells, 3, 10, trial % 3 == 2, random);
+        // A generous limit: whether they pack is the question here, how fast is the benchmark's.
+        const PackingLimits limits{16, 16, std::chrono::seconds(30)};
+        const Packing packing = packColorSets(sets, limits);
+        SCOPED_TRACE("trial " + std::to_string(trial));
+        expectValid(sets, packing, limits);
+        const Packing again = packColorSets(sets, limits);
+        EXPECT_EQ(again.blockOf, packing.blockOf);
+        EXPECT_EQ(again.blocks, packing.blocks);
+        searched += packing.searched ? 1 : 0;
+    }
+    EXPECT_GT(searched, 30);  // the greedy packing alone finds few of them
+}
+
+// Sets as the local searches take them: colour numbers below 256 (the colours here already are).
+std::vector<std::vector<int>> numbered(const std::vector<ColorSet>& sets) {
+    std::vector<std::vector<int>> numbers;
+    for (const ColorSet& set : sets) numbers.emplace_back(set.begin(), set.end());
+    return numbers;
+}
+
+// A local search's answer as a packing, to check like any other.
+Packing packed(const std::vector<int>& blockOf) {
+    Packing packing;
+    packing.blockOf = blockOf;
+    packing.blocks = blockOf.empty() ? 0 : *std::max_element(blockOf.begin(), blockOf.end()) + 1;
+    return packing;
+}
+
+TEST(Packing, EachLocalSearchAloneFindsRealPackingsOnly) {
+    using LocalSearch =
+        std::vector<int> (*)(const std::vector<std::vector<int>>&, int, const LocalSearchLimits&, unsigned);
+    const auto farOff = std::chrono::steady_clock::now() + std::chrono::hours(1);
+    // Each alone packs the pictures it is there for: the block colours where all 256 cells overlap,
+    // the moves where 128 cells leave blocks colours to spare. Work is counted, so this is no race.
+    const std::pair<LocalSearch, int> searches[] = {{findBlockCover, 256}, {moveSetsBetweenBlocks, 128}};
+    for (const auto& [search, cells] : searches) {
+        std::mt19937 random(8);
+        for (int trial = 0; trial < 8; ++trial) {
+            const std::vector<ColorSet> sets = overlapping(40, cells, 3, 10, false, random);
+            const std::vector<int> blockOf = search(numbered(sets), 40, {16, 16, 4'000'000'000, farOff}, 0);
+            SCOPED_TRACE("cells " + std::to_string(cells) + " trial " + std::to_string(trial));
+            expectValid(sets, packed(blockOf));
+            EXPECT_EQ(search(numbered(sets), 40, {16, 16, 4'000'000'000, farOff}, 0), blockOf);
+        }
+    }
+    // Small sets that often cannot be packed at all: an answer is always a real packing.
+    std::mt19937 random(1452);
+    int found = 0;
+    for (int trial = 0; trial < 200; ++trial) {
+        const PackingLimits limits{2 + trial % 2, 4 + trial % 3};
+        std::vector<ColorSet> sets(static_cast<std::size_t>(3 + random() % 5));
+        for (ColorSet& set : sets) {
+            for (int c = 0; c < 9; ++c)
+                if (random() % 3 == 0 && int(set.size()) < limits.colors) set.push_back(std::uint16_t(c));
+            if (set.empty()) set.push_back(std::uint16_t(random() % 9));
+        }
+        for (LocalSearch search : {findBlockCover, moveSetsBetweenBlocks}) {
+            const std::vector<int> blockOf =
+                search(numbered(sets), 9, {limits.blocks, limits.colors, 200'000, farOff}, unsigned(trial));
+            SCOPED_TRACE("trial " + std::to_string(trial));
+            if (!blockOf.empty()) expectValid(sets, packed(blockOf), limits), ++found;
+        }
+    }
+    EXPECT_GT(found, 40);  // both answers well represented
+    EXPECT_LT(found, 360);
 }
 
 TEST(Packing, FindsWhatTheGreedyPackingMissesAndStopsAtItsLimit) {

@@ -1,0 +1,63 @@
+#pragma once
+// What the packing's two local searches share: their limits and their random numbers.
+
+#include <array>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+
+namespace nrbx::importing {
+
+struct LocalSearchLimits {
+    int blocks = 0;  // at most this many blocks (1..32) ...
+    int colors = 0;  // ... of at most this many colours
+    // Work the search may do before it gives up, in units of one to a few nanoseconds (a set visited,
+    // a word of colours counted): counted rather than timed, so that the answer does not depend on the
+    // machine or its load.
+    std::uint64_t work = 0;
+    std::chrono::steady_clock::time_point deadline;
+};
+
+// Colour numbers below 256 as bits.
+struct Colours {
+    std::array<std::uint64_t, 4> words{};
+    bool has(int c) const { return (words[std::size_t(c) / 64] >> (c % 64) & 1) != 0; }
+    void add(int c) { words[std::size_t(c) / 64] |= std::uint64_t(1) << (c % 64); }
+    void remove(int c) { words[std::size_t(c) / 64] &= ~(std::uint64_t(1) << (c % 64)); }
+    // The colours of this set that `other` lacks, or has; counted in plain arithmetic, as the baseline
+    // instruction set has no popcount instruction.
+    int countWithout(const Colours& other) const { return countWhere(other, false); }
+    int countWithin(const Colours& other) const { return countWhere(other, true); }
+
+  private:
+    int countWhere(const Colours& other, bool within) const {
+        int n = 0;
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            std::uint64_t w = words[i] & (within ? other.words[i] : ~other.words[i]);
+            w -= w >> 1 & 0x5555555555555555u;
+            w = (w & 0x3333333333333333u) + (w >> 2 & 0x3333333333333333u);
+            n += int(((w + (w >> 4)) & 0x0F0F0F0F0F0F0F0Fu) * 0x0101010101010101u >> 56);
+        }
+        return n;
+    }
+};
+
+// splitmix64: the same numbers on every platform and library, so that the same sets always get the
+// same packing.
+class PackingRandom {
+  public:
+    explicit PackingRandom(std::uint64_t seed) : m_state(seed) {}
+    std::uint64_t next() {
+        std::uint64_t z = (m_state += 0x9E3779B97F4A7C15u);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+        return z ^ (z >> 31);
+    }
+    // 0..n-1, n > 0.
+    int below(int n) { return int(next() % std::uint64_t(n)); }
+
+  private:
+    std::uint64_t m_state;
+};
+
+}  // namespace nrbx::importing
