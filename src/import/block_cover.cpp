@@ -229,9 +229,9 @@ class CoverSearch {
     const int m_n, m_m, m_blocks;
     const LocalSearchLimits& m_limits;
     PackingRandom m_random;
-    std::vector<Colours> m_setColours;
+    std::vector<ColourBits> m_setColours;
     std::vector<std::vector<int>> m_setsWith;  // the sets that have each colour
-    std::vector<Colours> m_block;              // always min(colors, colorCount) colours each
+    std::vector<ColourBits> m_block;              // always min(colors, colorCount) colours each
     std::vector<int> m_distance;               // colours of set s that block b lacks
     std::vector<int> m_nearest;                // the least distance of each set: 0 when it is covered
     std::vector<int> m_nearestCount;           // how many blocks are at that distance

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/random.h"
+
 namespace nrbx::importing {
 
 struct LocalSearchLimits {
@@ -19,18 +21,18 @@ struct LocalSearchLimits {
 };
 
 // Colour numbers below 256 as bits.
-struct Colours {
+struct ColourBits {
     std::array<std::uint64_t, 4> words{};
     bool has(int c) const { return (words[std::size_t(c) / 64] >> (c % 64) & 1) != 0; }
     void add(int c) { words[std::size_t(c) / 64] |= std::uint64_t(1) << (c % 64); }
     void remove(int c) { words[std::size_t(c) / 64] &= ~(std::uint64_t(1) << (c % 64)); }
     // The colours of this set that `other` lacks, or has; counted in plain arithmetic, as the baseline
     // instruction set has no popcount instruction.
-    int countWithout(const Colours& other) const { return countWhere(other, false); }
-    int countWithin(const Colours& other) const { return countWhere(other, true); }
+    int countWithout(const ColourBits& other) const { return countWhere(other, false); }
+    int countWithin(const ColourBits& other) const { return countWhere(other, true); }
 
   private:
-    int countWhere(const Colours& other, bool within) const {
+    int countWhere(const ColourBits& other, bool within) const {
         int n = 0;
         for (std::size_t i = 0; i < words.size(); ++i) {
             std::uint64_t w = words[i] & (within ? other.words[i] : ~other.words[i]);
@@ -42,22 +44,16 @@ struct Colours {
     }
 };
 
-// splitmix64: the same numbers on every platform and library, so that the same sets always get the
-// same packing.
+// The one random stream (platform/random.h): the same numbers on every platform and library, so that
+// the same sets always get the same packing.
 class PackingRandom {
   public:
-    explicit PackingRandom(std::uint64_t seed) : m_state(seed) {}
-    std::uint64_t next() {
-        std::uint64_t z = (m_state += 0x9E3779B97F4A7C15u);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
-        return z ^ (z >> 31);
-    }
+    explicit PackingRandom(std::uint64_t seed) : m_stream(seed) {}
     // 0..n-1, n > 0.
-    int below(int n) { return int(next() % std::uint64_t(n)); }
+    int below(int n) { return int(m_stream.next() % std::uint64_t(n)); }
 
   private:
-    std::uint64_t m_state;
+    platform::SplitMix64 m_stream;
 };
 
 }  // namespace nrbx::importing
