@@ -231,7 +231,7 @@ class CoverSearch {
     PackingRandom m_random;
     std::vector<ColourBits> m_setColours;
     std::vector<std::vector<int>> m_setsWith;  // the sets that have each colour
-    std::vector<ColourBits> m_block;              // always min(colors, colorCount) colours each
+    std::vector<ColourBits> m_block;           // always min(colors, colorCount) colours each
     std::vector<int> m_distance;               // colours of set s that block b lacks
     std::vector<int> m_nearest;                // the least distance of each set: 0 when it is covered
     std::vector<int> m_nearestCount;           // how many blocks are at that distance

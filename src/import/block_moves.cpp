@@ -136,9 +136,9 @@ class MoveSearch {
     const LocalSearchLimits& m_limits;
     PackingRandom m_random;
     std::vector<ColourBits> m_setColours;
-    std::vector<int> m_uses;              // sets of block b with colour c
+    std::vector<int> m_uses;                 // sets of block b with colour c
     std::vector<ColourBits> m_held, m_once;  // colours of each block, and those only one of its sets has
-    std::vector<int> m_size;              // colours of each block, more than limits.colors while it overflows
+    std::vector<int> m_size;  // colours of each block, more than limits.colors while it overflows
     std::vector<int> m_blockOf;
     std::vector<std::uint64_t> m_tabu;  // the step before which set s may not go back to block b
     int m_overflow = 0;                 // the colours over the limit, all blocks together
