@@ -5,6 +5,7 @@
 
 #include "cli/bank_layout.h"
 #include "cli/c_header.h"
+#include "cli/import_inputs.h"
 #include "cli/import_report.h"
 #include "cli/io.h"
 #include "cli/manifest.h"
@@ -20,32 +21,17 @@ namespace nrbx::cli {
 
 namespace {
 
-// Everything that can be told from the names alone, before any file is read.
 std::string checkFiles(const ImportOptions& o) {
-    std::vector<std::string> inputs;
-    for (const PictureOperand& p : o.pictures) inputs.push_back(p.name);
-    for (const auto* name : {&o.palette, &o.base})
-        if (*name) inputs.push_back(**name);
-    std::vector<std::string> outputs;
-    const std::pair<const std::optional<std::string>*, const char*> named[] = {
-        {&o.output, "--output"},
-        {&o.paletteOut, "--palette-out"},
-        {&o.blockMapOut, "--block-map"},
-        {&o.manifest, "--manifest"},
-        {&o.header, "--header"}};
-    for (const auto& [output, option] : named)
-        if (*output) outputs.push_back(**output);
-    if (std::string error = checkStandardStreams(inputs, outputs); !error.empty()) return error;
-    OutputCheck check;
-    for (const PictureOperand& p : o.pictures) check.addInput(p.name, "the picture '" + p.name + "'");
-    if (o.palette) check.addInput(*o.palette, "the palette file '" + *o.palette + "'");
-    if (o.base) check.addInput(*o.base, "the base pattern '" + *o.base + "'");
-    if (!o.force) check.refuseExisting();
-    for (const auto& [output, option] : named) {
-        if (!*output) continue;
-        if (std::string error = check.addOutput(**output, option); !error.empty()) return error;
-    }
-    return {};
+    std::vector<std::pair<std::string, std::string>> inputs;
+    for (const PictureOperand& p : o.pictures) inputs.emplace_back(p.name, "the picture '" + p.name + "'");
+    if (o.palette) inputs.emplace_back(*o.palette, "the palette file '" + *o.palette + "'");
+    if (o.base) inputs.emplace_back(*o.base, "the base pattern '" + *o.base + "'");
+    const NamedOutput outputs[] = {{&o.output, "--output"},
+                                   {&o.paletteOut, "--palette-out"},
+                                   {&o.blockMapOut, "--block-map"},
+                                   {&o.manifest, "--manifest"},
+                                   {&o.header, "--header"}};
+    return checkImportNames(inputs, outputs, o.force);
 }
 
 importing::BankSettings settingsFor(const Tool& tool, const ImportOptions& o) {
@@ -64,15 +50,6 @@ importing::BankSettings settingsFor(const Tool& tool, const ImportOptions& o) {
         }
     }
     return settings;
-}
-
-importing::PatternBytes basePattern(const Tool& tool, const ImportOptions& o) {
-    importing::PatternBytes base{};
-    if (!o.base) return base;
-    const InputData in = readInput(*o.base, base.size());
-    if (const auto text = sizeWarning(*o.base, in, base.size(), "base pattern")) tool.warning(*text);
-    std::copy(in.bytes.begin(), in.bytes.end(), base.begin());
-    return base;
 }
 
 std::string boolText(bool value) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/import_bank.h"
+#include "cli/import_inputs.h"
 #include "cli/import_report.h"
 #include "cli/io.h"
 #include "cli/palette_input.h"
@@ -21,37 +22,17 @@ namespace nrbx::cli {
 
 namespace {
 
-std::vector<std::string> outputNames(const ImportOptions& o) {
-    std::vector<std::string> names;
-    for (const auto* name : {&o.output, &o.paletteOut, &o.blockMapOut, &o.errorMap})
-        if (*name) names.push_back(**name);
-    return names;
-}
-
-// Everything that can be told from the names alone, before any file is read.
 std::string checkFiles(const ImportOptions& o) {
-    std::vector<std::string> inputs{o.picture};
-    for (const auto* name : {&o.palette, &o.blocks, &o.base})
-        if (*name) inputs.push_back(**name);
-    const std::vector<std::string> outputs = outputNames(o);
-    if (std::string error = checkStandardStreams(inputs, outputs); !error.empty()) return error;
-    OutputCheck check;
-    check.addInput(o.picture, "the picture '" + o.picture + "'");
-    if (o.palette) check.addInput(*o.palette, "the palette file '" + *o.palette + "'");
-    if (o.blocks) check.addInput(*o.blocks, "the block map '" + *o.blocks + "'");
-    if (o.base) check.addInput(*o.base, "the base pattern '" + *o.base + "'");
-    if (!o.force) check.refuseExisting();
+    std::vector<std::pair<std::string, std::string>> inputs{{o.picture, "the picture '" + o.picture + "'"}};
+    if (o.palette) inputs.emplace_back(*o.palette, "the palette file '" + *o.palette + "'");
+    if (o.blocks) inputs.emplace_back(*o.blocks, "the block map '" + *o.blocks + "'");
+    if (o.base) inputs.emplace_back(*o.base, "the base pattern '" + *o.base + "'");
     // Each output is named by its option: all of them come from the one picture.
-    const std::pair<const std::optional<std::string>*, const char*> named[] = {
-        {&o.output, "--output"},
-        {&o.paletteOut, "--palette-out"},
-        {&o.blockMapOut, "--block-map"},
-        {&o.errorMap, "--error-map"}};
-    for (const auto& [output, option] : named) {
-        if (!*output) continue;
-        if (std::string error = check.addOutput(**output, option); !error.empty()) return error;
-    }
-    return {};
+    const NamedOutput outputs[] = {{&o.output, "--output"},
+                                   {&o.paletteOut, "--palette-out"},
+                                   {&o.blockMapOut, "--block-map"},
+                                   {&o.errorMap, "--error-map"}};
+    return checkImportNames(inputs, outputs, o.force);
 }
 
 importing::ImportSettings settingsFor(const Tool& tool, const ImportOptions& o) {
@@ -71,15 +52,6 @@ importing::ImportSettings settingsFor(const Tool& tool, const ImportOptions& o) 
         settings.blocks =
             data::parseBlockMap(readInput(*o.blocks, data::kBlockMapBytes + 1).bytes, *o.blocks);
     return settings;
-}
-
-importing::PatternBytes basePattern(const Tool& tool, const ImportOptions& o) {
-    importing::PatternBytes base{};
-    if (!o.base) return base;
-    const InputData in = readInput(*o.base, base.size());
-    if (const auto text = sizeWarning(*o.base, in, base.size(), "base pattern")) tool.warning(*text);
-    std::copy(in.bytes.begin(), in.bytes.end(), base.begin());
-    return base;
 }
 
 std::string blocksUsed(const importing::ImportResult& result, const importing::Picture& picture,
