@@ -89,12 +89,14 @@ inline float nearestDistance(const Colours& c, float L, float a, float b) {
     return distances(c, L, a, b, d);
 }
 
-// Sum over the points of weight times squared distance to the nearest colour.
-inline float errorOf(const Points& points, const Colours& colours) {
-    float sum = 0;
-    for (std::size_t i = 0; i < points.size(); ++i)
-        sum += points.w[i] * nearestDistance(colours, points.L[i], points.a[i], points.b[i]);
-    return sum;
+// The slots up to the last one in use.
+inline int slotsInUse(const Colours& c) {
+    int used = data::kColorsPerBlock;
+    while (used > 0 && c.L[used - 1] >= kFar) --used;
+    return used;
 }
+
+// Sum over the points of weight times squared distance to the nearest colour (colour_points.cpp).
+float errorOf(const Points& points, const Colours& colours);
 
 }  // namespace nrbx::importing
