@@ -5,6 +5,7 @@ namespace nrbx::importing {
 namespace {
 
 using Float8 = float __attribute__((vector_size(32)));
+using Int8 = std::int32_t __attribute__((vector_size(32)));
 
 }  // namespace
 
@@ -37,6 +38,38 @@ float errorOf(const Points& points, const Colours& colours) {
     }
     for (; i < n; ++i) sum += points.w[i] * nearestDistance(colours, points.L[i], points.a[i], points.b[i]);
     return sum;
+}
+
+// As errorOf; with no slot in use, all 16 as nearest() takes them. A strict `<` from the first slot
+// up keeps the first of equal distances, as nearest() does.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target_clones("avx", "default")))
+#endif
+void nearestOf(const Points& points, const Colours& colours, std::uint8_t* index, float* distance) {
+    const int used = slotsInUse(colours);
+    const int slots = used > 0 ? used : data::kColorsPerBlock;
+    const std::size_t n = points.size();
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        Float8 L, a, b;
+        __builtin_memcpy(&L, &points.L[i], sizeof L);
+        __builtin_memcpy(&a, &points.a[i], sizeof a);
+        __builtin_memcpy(&b, &points.b[i], sizeof b);
+        Float8 least = Float8{} + kFar * kFar * 4;
+        Int8 which{};
+        for (int k = 0; k < slots; ++k) {
+            const Float8 dl = colours.L[k] - L, da = colours.a[k] - a, db = colours.b[k] - b;
+            const Float8 v = dl * dl + da * da + db * db;
+            const Int8 closer = v < least;
+            least = closer ? v : least;
+            which = closer ? Int8{} + k : which;
+        }
+        for (int j = 0; j < 8; ++j) index[i + j] = std::uint8_t(which[j]), distance[i + j] = least[j];
+    }
+    for (; i < n; ++i) {
+        const Nearest near = nearest(colours, points.L[i], points.a[i], points.b[i]);
+        index[i] = std::uint8_t(near.index), distance[i] = near.distance;
+    }
 }
 
 }  // namespace nrbx::importing

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "data/palette.h"
@@ -98,5 +99,8 @@ inline int slotsInUse(const Colours& c) {
 
 // Sum over the points of weight times squared distance to the nearest colour (colour_points.cpp).
 float errorOf(const Points& points, const Colours& colours);
+// Each point's nearest colour and its squared distance, as nearest() gives them, into `index` and
+// `distance` (points.size() each).
+void nearestOf(const Points& points, const Colours& colours, std::uint8_t* index, float* distance);
 
 }  // namespace nrbx::importing
