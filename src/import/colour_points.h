@@ -102,5 +102,8 @@ float errorOf(const Points& points, const Colours& colours);
 // Each point's nearest colour and its squared distance, as nearest() gives them, into `index` and
 // `distance` (points.size() each).
 void nearestOf(const Points& points, const Colours& colours, std::uint8_t* index, float* distance);
+// As nearestOf, and also each point's distance to the nearest of the other 15 slots.
+void nearestTwoOf(const Points& points, const Colours& colours, std::uint8_t* index, float* distance,
+                  float* second);
 
 }  // namespace nrbx::importing
