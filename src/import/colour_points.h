@@ -23,6 +23,7 @@ struct Points {
     std::vector<float> L, a, b, w;
     std::vector<GridKey> key;  // the grid colour, or kOffGrid
     std::size_t size() const { return w.size(); }
+    void clear() { L.clear(), a.clear(), b.clear(), w.clear(), key.clear(); }
     void add(const Lab& p, float weight, GridKey k) {
         L.push_back(p.L), a.push_back(p.a), b.push_back(p.b), w.push_back(weight), key.push_back(k);
     }
