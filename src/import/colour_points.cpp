@@ -35,7 +35,11 @@ float errorOf(const Points& points, const Colours& colours) {
                 const Float8 v = dl * dl + da * da + db * db;
                 least = v < least ? v : least;
             }
-            for (int j = 0; j < 8; ++j) sum += points.w[i + j] * least[j];
+            // Each product as the scalar one, added in the points' order.
+            Float8 w;
+            __builtin_memcpy(&w, &points.w[i], sizeof w);
+            const Float8 product = w * least;
+            for (int j = 0; j < 8; ++j) sum += product[j];
         }
     }
     for (; i < n; ++i) sum += points.w[i] * nearestDistance(colours, points.L[i], points.a[i], points.b[i]);
