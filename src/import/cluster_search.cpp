@@ -240,10 +240,12 @@ class Clustering {
     // Whether the colours changed.
     bool refit(int block, const Colours* start, int iterations = 0) {
         if (block < m_fixed) return false;
-        Points merged;
+        Points& merged = m_merged;
+        merged.clear();
         if (m_full) {
             if (m_weightOf.empty()) m_weightOf.assign(kGridColours, Merged{});
-            std::vector<GridKey> keys;
+            std::vector<GridKey>& keys = m_keys;
+            keys.clear();
             for (std::size_t c = 0; c < m_cells.size(); ++c) {
                 if (m_blockOf[c] != block) continue;
                 const Points& p = m_cells[c].colours;
@@ -300,6 +302,9 @@ class Clustering {
         double L = 0, a = 0, b = 0, w = 0;
     };
     std::vector<Merged> m_weightOf;
+    // A refit's points and grid colours, kept so that their memory is reused.
+    Points m_merged;
+    std::vector<GridKey> m_keys;
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "data/palette.h"
@@ -22,6 +23,7 @@ struct Points {
     std::vector<float> L, a, b, w;
     std::vector<GridKey> key;  // the grid colour, or kOffGrid
     std::size_t size() const { return w.size(); }
+    void clear() { L.clear(), a.clear(), b.clear(), w.clear(), key.clear(); }
     void add(const Lab& p, float weight, GridKey k) {
         L.push_back(p.L), a.push_back(p.a), b.push_back(p.b), w.push_back(weight), key.push_back(k);
     }
@@ -89,12 +91,20 @@ inline float nearestDistance(const Colours& c, float L, float a, float b) {
     return distances(c, L, a, b, d);
 }
 
-// Sum over the points of weight times squared distance to the nearest colour.
-inline float errorOf(const Points& points, const Colours& colours) {
-    float sum = 0;
-    for (std::size_t i = 0; i < points.size(); ++i)
-        sum += points.w[i] * nearestDistance(colours, points.L[i], points.a[i], points.b[i]);
-    return sum;
+// The slots up to the last one in use.
+inline int slotsInUse(const Colours& c) {
+    int used = data::kColorsPerBlock;
+    while (used > 0 && c.L[used - 1] >= kFar) --used;
+    return used;
 }
+
+// Sum over the points of weight times squared distance to the nearest colour (colour_points.cpp).
+float errorOf(const Points& points, const Colours& colours);
+// Each point's nearest colour and its squared distance, as nearest() gives them, into `index` and
+// `distance` (points.size() each).
+void nearestOf(const Points& points, const Colours& colours, std::uint8_t* index, float* distance);
+// As nearestOf, and also each point's distance to the nearest of the other 15 slots.
+void nearestTwoOf(const Points& points, const Colours& colours, std::uint8_t* index, float* distance,
+                  float* second);
 
 }  // namespace nrbx::importing

@@ -18,7 +18,8 @@ Colours kMeans(ErrorSpace space, const Points& points, int capacity, const Colou
         centres.count = int(n);
         return centres;
     }
-    std::vector<float> nearestD(n, 0);
+    std::vector<float> nearestD(n, 0), distance(n);
+    std::vector<std::uint8_t> index(n);
     const auto addCentre = [&](std::size_t i) {
         const GridKey k =
             snap && points.key[i] == kOffGrid ? nearestGridPoint(space, points.at(i)) : points.key[i];
@@ -26,8 +27,9 @@ Colours kMeans(ErrorSpace space, const Points& points, int capacity, const Colou
     };
     const auto refreshDistances = [&](double& total) {
         total = 0;
+        nearestOf(points, centres, index.data(), distance.data());
         for (std::size_t i = 0; i < n; ++i) {
-            nearestD[i] = points.w[i] * nearestDistance(centres, points.L[i], points.a[i], points.b[i]);
+            nearestD[i] = points.w[i] * distance[i];
             total += nearestD[i];
         }
     };
@@ -52,8 +54,9 @@ Colours kMeans(ErrorSpace space, const Points& points, int capacity, const Colou
     for (int iteration = 0; iteration < iterations; ++iteration) {
         sumL.fill(0), sumA.fill(0), sumB.fill(0), sumW.fill(0);
         bool moved = false;
+        nearestOf(points, centres, index.data(), distance.data());
         for (std::size_t i = 0; i < n; ++i) {
-            const Nearest near = nearest(centres, points.L[i], points.a[i], points.b[i]);
+            const Nearest near{index[i], distance[i]};
             moved |= owner[i] != near.index;
             owner[i] = std::uint8_t(near.index);
             nearestD[i] = points.w[i] * near.distance;
@@ -109,8 +112,8 @@ Colours kMeans(ErrorSpace space, const Points& points, int capacity, const Colou
     if (settled) {
         used = sumW;
     } else {
-        for (std::size_t i = 0; i < n; ++i)
-            used[nearest(centres, points.L[i], points.a[i], points.b[i]).index] += points.w[i];
+        nearestOf(points, centres, index.data(), distance.data());
+        for (std::size_t i = 0; i < n; ++i) used[index[i]] += points.w[i];
     }
     for (int k = 0; k < centres.count; ++k) {
         if (centres.L[k] >= kFar || used[k] <= 0) continue;

@@ -13,24 +13,16 @@ void moveWeakestColour(ErrorSpace space, const Points& points, int capacity, int
     const auto& grid = gridPoints(space);
     const std::size_t n = points.size();
     std::vector<std::uint8_t> owner(n);
-    std::vector<float> own(n);
+    std::vector<float> own(n), first(n), second(n);
     float error = errorOf(points, colours);
     for (int attempt = 0; attempt < attempts && colours.count >= 2; ++attempt) {
         // Each colour's error, and what its points would cost more at their second nearest colour.
         std::array<double, data::kColorsPerBlock> total{}, removal{};
+        nearestTwoOf(points, colours, owner.data(), first.data(), second.data());
         for (std::size_t i = 0; i < n; ++i) {
-            float d[data::kColorsPerBlock];
-            distances(colours, points.L[i], points.a[i], points.b[i], d);
-            int first = 0;
-            for (int k = 1; k < data::kColorsPerBlock; ++k)
-                if (d[k] < d[first]) first = k;
-            float second = kFar * kFar * 4;
-            for (int k = 0; k < data::kColorsPerBlock; ++k)
-                if (k != first) second = std::min(second, d[k]);
-            owner[i] = std::uint8_t(first);
-            own[i] = points.w[i] * d[first];
-            total[std::size_t(first)] += own[i];
-            removal[std::size_t(first)] += points.w[i] * (second - d[first]);
+            own[i] = points.w[i] * first[i];
+            total[owner[i]] += own[i];
+            removal[owner[i]] += points.w[i] * (second[i] - first[i]);
         }
         const auto end = static_cast<std::ptrdiff_t>(colours.count);
         const int weakest = int(std::min_element(removal.begin(), removal.begin() + end) - removal.begin());
