@@ -67,12 +67,13 @@ std::vector<OptionSpec> optionTable(ImportOptions& o) {
                                    {{"none", importing::Dither::None},
                                     {"ordered", importing::Dither::Ordered},
                                     {"diffusion", importing::Dither::Diffusion}})},
-        {"error", '\0', "rgb|oklab",
-         "with --reduce: compare colours in sRGB as the palette shows them (default; what PSNR measures) or "
-         "in OKLab, a perceptual space",
-         choice<importing::ErrorSpace>(
-             o.error, "--error",
-             {{"rgb", importing::ErrorSpace::Rgb}, {"oklab", importing::ErrorSpace::Oklab}})},
+        {"error", '\0', "blend|rgb|oklab",
+         "with --reduce: search in sRGB and finish by sRGB and OKLab together (default), or compare colours "
+         "only in sRGB as the palette shows them (what PSNR measures) or only in OKLab, a perceptual space",
+         choice<importing::ErrorSpace>(o.error, "--error",
+                                       {{"blend", importing::ErrorSpace::Blend},
+                                        {"rgb", importing::ErrorSpace::Rgb},
+                                        {"oklab", importing::ErrorSpace::Oklab}})},
         {"seed", '\0', "N",
          "with --reduce: another start for the search, 0..2147483647 (default 0); the same seed gives the "
          "same files",

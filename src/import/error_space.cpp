@@ -12,7 +12,15 @@ constexpr float kScale = 1.f / 255;
 }  // namespace
 
 std::string_view toString(ErrorSpace space) {
-    return space == ErrorSpace::Rgb ? "rgb" : "oklab";
+    switch (space) {
+        case ErrorSpace::Rgb:
+            return "rgb";
+        case ErrorSpace::Oklab:
+            return "oklab";
+        case ErrorSpace::Blend:
+            return "blend";
+    }
+    return "blend";
 }
 
 Lab pointOf(ErrorSpace space, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {

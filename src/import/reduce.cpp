@@ -4,6 +4,7 @@
 #include <numeric>
 
 #include "data/cell_grid.h"
+#include "import/blend_polish.h"
 #include "import/cluster_search.h"
 #include "import/color_key.h"
 #include "import/palette_build.h"
@@ -128,6 +129,8 @@ Reduction reduceColours(std::span<const Picture> pictures, const ReduceSettings&
     forEachCell(pictures, [&](std::size_t, int, int) { ++cellCount; });
     if (cellCount == 0 || (s.kept.empty() && fitExactly(pictures, s, reduction))) return reduction;
 
+    // The blend searches in sRGB.
+    const ErrorSpace space = s.error == ErrorSpace::Blend ? ErrorSpace::Rgb : s.error;
     platform::SplitMix64 random(0x6E72627852656475ull ^ s.seed);
     std::vector<ClusterCell> cells;
     cells.reserve(cellCount);
@@ -135,7 +138,7 @@ Reduction reduceColours(std::span<const Picture> pictures, const ReduceSettings&
     {
         std::vector<std::uint16_t> slots(kGridColours, 0);
         forEachCell(pictures, [&](std::size_t p, int x0, int y0) {
-            cells.push_back(clusterCellOf(s.error, pictures[p], x0, y0, s.alphaThreshold, slots, random));
+            cells.push_back(clusterCellOf(space, pictures[p], x0, y0, s.alphaThreshold, slots, random));
             for (int i = 0; i < data::kCellPixels && !clear; ++i)
                 clear = pictures[p].pixel(x0 + i % kCellSize, y0 + i / kCellSize)[3] < s.alphaThreshold;
         });
@@ -143,7 +146,7 @@ Reduction reduceColours(std::span<const Picture> pictures, const ReduceSettings&
     // nrbx-export --transparent clears index 0 in every cell, so with any transparent pixel every block
     // keeps index 0 for transparency, not only the blocks of the cells that have them.
     const int first = clear ? 1 : 0;
-    const auto& grid = gridPoints(s.error);
+    const auto& grid = gridPoints(space);
     ShownBlocks shown;
     std::vector<bool> taken(data::kPaletteBlocks, false);
     std::vector<Colours> kept;
@@ -160,7 +163,7 @@ Reduction reduceColours(std::span<const Picture> pictures, const ReduceSettings&
         reduction.blocksUsed = std::max(reduction.blocksUsed, block.number + 1);
     }
     const int freeBlocks = std::max(0, s.blocks - int(kept.size()));
-    const Clusters clusters = searchClusters(s.error, cells, kept, freeBlocks, s.colours - first, random);
+    const Clusters clusters = searchClusters(space, cells, kept, freeBlocks, s.colours - first, random);
 
     // Kept blocks at their numbers, the others at the lowest numbers left in the order of their first
     // cell; each block's colours in ascending word order, after the transparent index 0 if there is one
@@ -194,16 +197,30 @@ Reduction reduceColours(std::span<const Picture> pictures, const ReduceSettings&
             std::uint8_t(number[block]);
     });
 
+    // The blend's finish serves the nearest colour; a dither spreads the error anyway, and the moved
+    // colours made diffusion worse to the eye on smooth gradients.
+    if (s.error == ErrorSpace::Blend && s.dither == Dither::None) {
+        std::array<bool, data::kPaletteBlocks> fixed{};
+        for (const KeptBlock& block : s.kept) fixed[std::size_t(block.number)] = true;
+        polishBlended(pictures, reduction.pictures, s.alphaThreshold, first, fixed, shown);
+        for (int n = 0; n < reduction.blocksUsed; ++n) {
+            if (fixed[std::size_t(n)]) continue;
+            const Colours& colours = shown[std::size_t(n)];
+            for (int slot = first; slot < colours.count; ++slot)
+                reduction.words[std::size_t(n)][std::size_t(slot)] = gridWord(colours.key[std::size_t(slot)]);
+        }
+        return reduction;
+    }
     for (std::size_t p = 0; p < pictures.size(); ++p) {
         switch (s.dither) {
             case Dither::None:
-                mapNearest(s.error, pictures[p], s.alphaThreshold, shown, reduction.pictures[p]);
+                mapNearest(space, pictures[p], s.alphaThreshold, shown, reduction.pictures[p]);
                 break;
             case Dither::Ordered:
-                ditherOrdered(s.error, pictures[p], s.alphaThreshold, shown, reduction.pictures[p]);
+                ditherOrdered(space, pictures[p], s.alphaThreshold, shown, reduction.pictures[p]);
                 break;
             case Dither::Diffusion:
-                ditherDiffusion(s.error, pictures[p], s.alphaThreshold, shown, reduction.pictures[p]);
+                ditherDiffusion(space, pictures[p], s.alphaThreshold, shown, reduction.pictures[p]);
                 break;
         }
     }

@@ -1,7 +1,8 @@
 #pragma once
 // Colour reduction: any picture into at most N palette blocks of at most M colours of the palette's
 // five-bit grid, each cell using one block, with the squared error measured in sRGB as the palette
-// shows it (what PSNR measures) or in OKLab (import/error_space.h).
+// shows it (what PSNR measures) or in OKLab (import/error_space.h), or searched in sRGB and finished by
+// both (import/blend_polish.h).
 
 #include <array>
 #include <chrono>
@@ -34,8 +35,9 @@ struct ReduceSettings {
     int blocks = data::kPaletteBlocks;    // 1..16
     int colours = data::kColorsPerBlock;  // 2..16 a block, index 0 included when it is transparency
     Dither dither = Dither::None;
-    // Where colours are compared: sRGB (what PSNR measures, the default) or OKLab (perceptual).
-    ErrorSpace error = ErrorSpace::Rgb;
+    // Where colours are compared: sRGB (what PSNR measures), OKLab (perceptual), or the blend of both
+    // (the default: nearly sRGB's PSNR, most of OKLab's look).
+    ErrorSpace error = ErrorSpace::Blend;
     std::uint32_t seed = 0;
     int alphaThreshold = kDefaultAlphaThreshold;  // 0..255: alpha below it is transparent
     std::chrono::milliseconds fitTimeLimit = kExactFitTimeLimit;

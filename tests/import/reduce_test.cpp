@@ -11,7 +11,9 @@
 #include <random>
 #include <set>
 
+#include "import/color_key.h"
 #include "import/conversion.h"
+#include "import/oklab.h"
 
 namespace nrbx::importing {
 namespace {
@@ -96,8 +98,10 @@ TEST(ReduceColours, RandomPicturesGiveValidBlocksTheSameEveryTime) {
             settings.colours = c.colours;
             settings.alphaThreshold = c.threshold;
             settings.dither = dither;
-            // The perceptual error space in turn, so that both are held to the same promises.
-            settings.error = dither == Dither::Ordered ? ErrorSpace::Oklab : ErrorSpace::Rgb;
+            // Each error in turn, so that all are held to the same promises.
+            settings.error = dither == Dither::None      ? ErrorSpace::Blend
+                             : dither == Dither::Ordered ? ErrorSpace::Oklab
+                                                         : ErrorSpace::Rgb;
             const Reduction first = reduceOne(picture, settings);
             expectValid(picture, settings, first);
             const Reduction again = reduceOne(picture, settings);
@@ -112,14 +116,73 @@ TEST(ReduceColours, DitheringKeepsEveryCellsBlockAndColours) {
     for (unsigned seed : {11u, 12u}) {
         const Picture picture = randomPicture(seed, 128, 96);
         ReduceSettings settings;
-        const Reduction plain = reduceOne(picture, settings);
-        for (Dither dither : {Dither::Ordered, Dither::Diffusion}) {
-            settings.dither = dither;
-            const Reduction dithered = reduceOne(picture, settings);
-            EXPECT_EQ(dithered.pictures[0].blockOfCell, plain.pictures[0].blockOfCell) << toString(dither);
-            EXPECT_EQ(dithered.words, plain.words) << toString(dither);
-            EXPECT_NE(dithered.pictures[0].indices, plain.pictures[0].indices) << toString(dither);
+        // The blend moves the colours for the nearest mapping only; the cells' blocks stay.
+        for (ErrorSpace error : {ErrorSpace::Rgb, ErrorSpace::Blend}) {
+            settings.error = error;
+            settings.dither = Dither::None;
+            const Reduction plain = reduceOne(picture, settings);
+            for (Dither dither : {Dither::Ordered, Dither::Diffusion}) {
+                SCOPED_TRACE(std::string(toString(dither)) + " " + std::string(toString(error)));
+                settings.dither = dither;
+                const Reduction dithered = reduceOne(picture, settings);
+                EXPECT_EQ(dithered.pictures[0].blockOfCell, plain.pictures[0].blockOfCell);
+                if (error == ErrorSpace::Rgb) {
+                    EXPECT_EQ(dithered.words, plain.words);
+                }
+                EXPECT_NE(dithered.pictures[0].indices, plain.pictures[0].indices);
+            }
         }
+    }
+}
+
+// The blend's error of a pixel shown as a palette word, computed here from the sRGB values.
+double blendedError(const std::uint8_t* rgba, std::uint16_t word) {
+    const Key key = keyOfWord(word);
+    const int shown[3] = {(key >> 5 & 31) * 8, (key >> 10 & 31) * 8, (key & 31) * 8};
+    double squared = 0;
+    for (int c = 0; c < 3; ++c) squared += std::pow((rgba[c] - shown[c]) / 255.0, 2);
+    const Lab p = labFromRgb(rgba[0], rgba[1], rgba[2]);
+    const Lab q = labFromRgb(std::uint8_t(shown[0]), std::uint8_t(shown[1]), std::uint8_t(shown[2]));
+    return 10 * squared + std::sqrt(double(distance2(p, q)));
+}
+
+// The blend starts from sRGB's search and only steps down its own error: each pixel at its nearest
+// colour by it, and the whole no worse than sRGB's result measured the same way.
+TEST(ReduceColours, BlendMapsEachPixelToItsNearestAndNeverLosesToRgb) {
+    for (unsigned seed : {21u, 22u}) {
+        const Picture picture = randomPicture(seed, 96, 64);
+        ReduceSettings settings;
+        settings.blocks = seed == 21u ? 16 : 3;
+        settings.alphaThreshold = seed == 21u ? 128 : 0;
+        settings.error = ErrorSpace::Rgb;
+        const Reduction rgb = reduceOne(picture, settings);
+        settings.error = ErrorSpace::Blend;
+        const Reduction blend = reduceOne(picture, settings);
+        expectValid(picture, settings, blend);
+        bool clear = false;
+        for (int y = 0; y < picture.height; ++y)
+            for (int x = 0; x < picture.width; ++x)
+                clear = clear || transparent(picture, x, y, settings.alphaThreshold);
+        int misses = 0;  // pixels with a nearer colour in their block
+        const auto total = [&](const Reduction& reduction, bool checkNearest) {
+            const ReducedPicture& r = reduction.pictures[0];
+            double sum = 0;
+            for (int y = 0; y < picture.height; ++y) {
+                for (int x = 0; x < picture.width; ++x) {
+                    if (transparent(picture, x, y, settings.alphaThreshold)) continue;
+                    const auto& words = reduction.words[r.blockOfCell[(y / 16) * r.columns + x / 16]];
+                    const double error =
+                        blendedError(picture.pixel(x, y), words[r.indices[y * picture.width + x]]);
+                    sum += error;
+                    if (!checkNearest) continue;
+                    for (int i = clear ? 1 : 0; i < settings.colours; ++i)
+                        misses += error > blendedError(picture.pixel(x, y), words[std::size_t(i)]) + 1e-5;
+                }
+            }
+            return sum;
+        };
+        EXPECT_LE(total(blend, true), total(rgb, false) * (1 + 1e-6));
+        EXPECT_EQ(misses, 0);
     }
 }
 
