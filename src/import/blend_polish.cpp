@@ -24,30 +24,62 @@ struct Item {
     int slot = 0;
 };
 
+// A grid colour in both spaces.
+struct Shown {
+    Lab rgb, ok;
+};
+
 class Blend {
   public:
-    Blend() : m_rgb(gridPoints(ErrorSpace::Rgb)), m_ok(gridPoints(ErrorSpace::Oklab)) {}
+    Blend() : m_rgb(gridPoints(ErrorSpace::Rgb)), m_ok(kGridColours), m_known(kGridColours, false) {}
 
-    float error(const Item& item, GridKey key) const {
-        return kBlendRgbWeight * distance2(item.rgb, m_rgb[key]) + std::sqrt(distance2(item.ok, m_ok[key]));
-    }
-
-    int nearestSlot(const Item& item, const Colours& block, int first) const {
-        int best = first;
-        float least = -1;
-        for (int s = first; s < block.count; ++s) {
-            if (block.L[std::size_t(s)] >= kFar) continue;
-            const float e = error(item, block.key[std::size_t(s)]);
-            if (least < 0 || e < least) best = s, least = e;
+    // A grid colour's points; its OKLab point is computed on first use, as a polish needs a few hundred
+    // of the 32768.
+    Shown shown(GridKey key) {
+        if (!m_known[key]) {
+            m_ok[key] =
+                labFromRgb(std::uint8_t(gridRed(key) * kGridStep), std::uint8_t(gridGreen(key) * kGridStep),
+                           std::uint8_t(gridBlue(key) * kGridStep));
+            m_known[key] = true;
         }
-        return best;
+        return {m_rgb[key], m_ok[key]};
     }
 
-    const Lab& rgb(GridKey key) const { return m_rgb[key]; }
+    static float error(const Item& item, const Shown& colour) {
+        return kBlendRgbWeight * distance2(item.rgb, colour.rgb) + std::sqrt(distance2(item.ok, colour.ok));
+    }
 
   private:
     const std::vector<Lab>& m_rgb;
-    const std::vector<Lab>& m_ok;
+    std::vector<Lab> m_ok;
+    std::vector<bool> m_known;
+};
+
+// A block's colours in use, from index `first` on, in both spaces.
+class Slots {
+  public:
+    Slots(Blend& blend, const Colours& block, int first) {
+        for (int s = first; s < block.count; ++s) {
+            if (block.L[std::size_t(s)] >= kFar) continue;
+            m_index[m_count] = s;
+            m_shown[m_count++] = blend.shown(block.key[std::size_t(s)]);
+        }
+    }
+    // The index of the colour nearest `item`, the first of equals.
+    int nearest(const Item& item) const {
+        int best = 0;
+        float least = -1;
+        for (int i = 0; i < m_count; ++i) {
+            const float e = Blend::error(item, m_shown[i]);
+            if (least < 0 || e < least) best = i, least = e;
+        }
+        return m_index[best];
+    }
+
+  private:
+    int m_count = 0;
+    std::array<int, data::kColorsPerBlock> m_index{};
+    std::array<Shown, data::kColorsPerBlock> m_shown{};
 };
 
 // A pixel sorted by block and colour: block in bits 56-59, colour (0xRRGGBB) in 32-55, picture in 16-31,
@@ -85,7 +117,7 @@ int neighbours(GridKey key, GridKey* out) {
 }
 
 // Moves each colour of one block while a step lowers the error of its pixels; true if any moved.
-bool moveColours(const Blend& blend, std::vector<Item>& items, int first, Colours& block) {
+bool moveColours(Blend& blend, std::vector<Item>& items, int first, Colours& block) {
     bool moved = false;
     std::vector<const Item*> members;
     for (int s = first; s < block.count; ++s) {
@@ -95,8 +127,9 @@ bool moveColours(const Blend& blend, std::vector<Item>& items, int first, Colour
             if (item.slot == s) members.push_back(&item);
         if (members.empty()) continue;
         const auto errorAt = [&](GridKey key) {
+            const Shown colour = blend.shown(key);
             float sum = 0;
-            for (const Item* item : members) sum += item->weight * blend.error(*item, key);
+            for (const Item* item : members) sum += item->weight * Blend::error(*item, colour);
             return sum;
         };
         GridKey key = block.key[std::size_t(s)];
@@ -114,17 +147,18 @@ bool moveColours(const Blend& blend, std::vector<Item>& items, int first, Colour
             key = best;
             moved = true;
         }
-        block.set(s, blend.rgb(key), key);
+        block.set(s, blend.shown(key).rgb, key);
     }
     return moved;
 }
 
-void sortColours(const Blend& blend, int first, Colours& block) {
+void sortColours(Blend& blend, int first, Colours& block) {
     std::vector<GridKey> keys;
     for (int s = first; s < block.count; ++s)
         if (block.L[std::size_t(s)] < kFar) keys.push_back(block.key[std::size_t(s)]);
     std::sort(keys.begin(), keys.end());
-    for (std::size_t i = 0; i < keys.size(); ++i) block.set(first + int(i), blend.rgb(keys[i]), keys[i]);
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        block.set(first + int(i), blend.shown(keys[i]).rgb, keys[i]);
 }
 
 }  // namespace
@@ -145,7 +179,7 @@ void polishBlended(std::span<const Picture> pictures, std::span<ReducedPicture> 
     }
     std::sort(codes.begin(), codes.end());
 
-    const Blend blend;
+    Blend blend;
     std::vector<Item> items;
     std::vector<std::size_t> startOf;  // each item's first code
     for (std::size_t begin = 0; begin < codes.size();) {
@@ -158,8 +192,7 @@ void polishBlended(std::span<const Picture> pictures, std::span<ReducedPicture> 
             if (i == begin || colour != colourOfCode(codes[i - 1])) {
                 const auto r = std::uint8_t(colour >> 16), g = std::uint8_t(colour >> 8),
                            b = std::uint8_t(colour);
-                items.push_back(
-                    {pointOf(ErrorSpace::Rgb, r, g, b), pointOf(ErrorSpace::Oklab, r, g, b), 0.f, 0});
+                items.push_back({pointOf(ErrorSpace::Rgb, r, g, b), labFromRgb(r, g, b), 0.f, 0});
                 startOf.push_back(i);
             }
             items.back().weight += 1;
@@ -168,13 +201,15 @@ void polishBlended(std::span<const Picture> pictures, std::span<ReducedPicture> 
         Colours& block = blocks[std::size_t(n)];
         if (!fixed[std::size_t(n)]) {
             for (int round = 0; round < kRounds; ++round) {
-                for (Item& item : items) item.slot = blend.nearestSlot(item, block, first);
+                const Slots slots(blend, block, first);
+                for (Item& item : items) item.slot = slots.nearest(item);
                 if (!moveColours(blend, items, first, block)) break;
             }
             sortColours(blend, first, block);
         }
+        const Slots slots(blend, block, first);
         for (std::size_t i = 0; i < items.size(); ++i) {
-            const auto slot = std::uint8_t(blend.nearestSlot(items[i], block, first));
+            const auto slot = std::uint8_t(slots.nearest(items[i]));
             for (std::size_t c = startOf[i]; c < startOf[i + 1]; ++c)
                 reduced[std::size_t(codes[c] >> 16 & 0xFFFF)].indices[std::size_t(codes[c] & 0xFFFF)] = slot;
         }
