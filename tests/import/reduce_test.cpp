@@ -11,6 +11,7 @@
 #include <random>
 #include <set>
 
+#include "import/blend_polish.h"
 #include "import/color_key.h"
 #include "import/conversion.h"
 #include "import/oklab.h"
@@ -143,7 +144,7 @@ double blendedError(const std::uint8_t* rgba, std::uint16_t word) {
     for (int c = 0; c < 3; ++c) squared += std::pow((rgba[c] - shown[c]) / 255.0, 2);
     const Lab p = labFromRgb(rgba[0], rgba[1], rgba[2]);
     const Lab q = labFromRgb(std::uint8_t(shown[0]), std::uint8_t(shown[1]), std::uint8_t(shown[2]));
-    return 10 * squared + std::sqrt(double(distance2(p, q)));
+    return kBlendRgbWeight * squared + std::sqrt(double(distance2(p, q)));
 }
 
 // The blend starts from sRGB's search and only steps down its own error: each pixel at its nearest
