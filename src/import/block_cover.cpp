@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 namespace nrbx::importing {
 
@@ -17,17 +18,11 @@ constexpr int kEscapeOneIn = 20;
 // Moves during which a colour taken out of a block may not come back to it, plus up to 9 at random.
 constexpr int kTabuMoves = 10;
 
-class CoverSearch {
+class CoverSearch : SetSearch {
   public:
     CoverSearch(const std::vector<std::vector<int>>& sets, int colorCount, const LocalSearchLimits& limits,
                 unsigned restart)
-        : m_sets(sets),
-          m_n(int(sets.size())),
-          m_m(colorCount),
-          m_blocks(limits.blocks),
-          m_limits(limits),
-          m_random(restart),
-          m_setColours(sets.size()),
+        : SetSearch(sets, colorCount, limits, restart),
           m_setsWith(std::size_t(colorCount)),
           m_block(std::size_t(limits.blocks)),
           m_distance(sets.size() * std::size_t(limits.blocks)),
@@ -36,7 +31,7 @@ class CoverSearch {
           m_weight(sets.size(), 1),
           m_tabu(std::size_t(limits.blocks) * std::size_t(colorCount), 0) {
         for (int s = 0; s < m_n; ++s)
-            for (int c : sets[s]) m_setColours[s].add(c), m_setsWith[c].push_back(s);
+            for (int c : sets[s]) m_setsWith[c].push_back(s);
         start(restart);
     }
 
@@ -212,24 +207,14 @@ class CoverSearch {
         }
     }
 
+    // Each set in the first block that covers it.
     std::vector<int> blockOfSets() {
-        std::vector<int> number(static_cast<std::size_t>(m_blocks), -1),
-            blockOf(static_cast<std::size_t>(m_n));
-        int used = 0;
-        for (int s = 0; s < m_n; ++s) {
-            int b = 0;
-            while (distance(s, b) != 0) ++b;
-            if (number[b] < 0) number[b] = used++;
-            blockOf[s] = number[b];
-        }
-        return blockOf;
+        std::vector<int> blockOf(static_cast<std::size_t>(m_n));
+        for (int s = 0; s < m_n; ++s)
+            while (distance(s, blockOf[s]) != 0) ++blockOf[s];
+        return numbered(std::move(blockOf));
     }
 
-    const std::vector<std::vector<int>>& m_sets;
-    const int m_n, m_m, m_blocks;
-    const LocalSearchLimits& m_limits;
-    PackingRandom m_random;
-    std::vector<ColourBits> m_setColours;
     std::vector<std::vector<int>> m_setsWith;  // the sets that have each colour
     std::vector<ColourBits> m_block;           // always min(colors, colorCount) colours each
     std::vector<int> m_distance;               // colours of set s that block b lacks
@@ -237,7 +222,6 @@ class CoverSearch {
     std::vector<int> m_nearestCount;           // how many blocks are at that distance
     std::vector<int> m_weight;                 // grows while a set stays uncovered
     std::vector<std::uint64_t> m_tabu;         // the step before which colour c may not enter block b
-    std::uint64_t m_work = 0;
 };
 
 }  // namespace

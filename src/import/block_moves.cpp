@@ -13,25 +13,17 @@ using Clock = std::chrono::steady_clock;
 // to 9 moves at random: the more choices, the longer a move must stay to be given a chance.
 constexpr int kTabuTenthsOfMovable = 3;
 
-class MoveSearch {
+class MoveSearch : SetSearch {
   public:
     MoveSearch(const std::vector<std::vector<int>>& sets, int colorCount, const LocalSearchLimits& limits,
                unsigned restart)
-        : m_sets(sets),
-          m_n(int(sets.size())),
-          m_m(colorCount),
-          m_blocks(limits.blocks),
-          m_limits(limits),
-          m_random(restart),
-          m_setColours(sets.size()),
+        : SetSearch(sets, colorCount, limits, restart),
           m_uses(std::size_t(limits.blocks) * std::size_t(colorCount), 0),
           m_held(std::size_t(limits.blocks)),
           m_once(std::size_t(limits.blocks)),
           m_size(std::size_t(limits.blocks), 0),
           m_blockOf(sets.size(), -1),
           m_tabu(sets.size() * std::size_t(limits.blocks), 0) {
-        for (int s = 0; s < m_n; ++s)
-            for (int c : sets[s]) m_setColours[s].add(c);
         // Largest first (in a shuffled order after the first start), each where it overflows least.
         std::vector<int> order(sets.size());
         std::iota(order.begin(), order.end(), 0);
@@ -121,28 +113,14 @@ class MoveSearch {
         }
     }
 
-    std::vector<int> blockOfSets() const {
-        std::vector<int> number(static_cast<std::size_t>(m_blocks), -1), blockOf(m_blockOf);
-        int used = 0;
-        for (int& b : blockOf) {
-            if (number[b] < 0) number[b] = used++;
-            b = number[b];
-        }
-        return blockOf;
-    }
+    std::vector<int> blockOfSets() const { return numbered(m_blockOf); }
 
-    const std::vector<std::vector<int>>& m_sets;
-    const int m_n, m_m, m_blocks;
-    const LocalSearchLimits& m_limits;
-    PackingRandom m_random;
-    std::vector<ColourBits> m_setColours;
     std::vector<int> m_uses;                 // sets of block b with colour c
     std::vector<ColourBits> m_held, m_once;  // colours of each block, and those only one of its sets has
     std::vector<int> m_size;  // colours of each block, more than limits.colors while it overflows
     std::vector<int> m_blockOf;
     std::vector<std::uint64_t> m_tabu;  // the step before which set s may not go back to block b
     int m_overflow = 0;                 // the colours over the limit, all blocks together
-    std::uint64_t m_work = 0;
 };
 
 }  // namespace

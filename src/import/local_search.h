@@ -1,10 +1,12 @@
 #pragma once
-// What the packing's two local searches share: their limits and their random numbers.
+// What the packing's two local searches share: their limits, their random numbers and their state of the
+// sets.
 
 #include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "platform/random.h"
 
@@ -54,6 +56,42 @@ class PackingRandom {
 
   private:
     platform::SplitMix64 m_stream;
+};
+
+// What both searches hold alike: the sets and their colours as bits, the limits, the random numbers
+// and the work done so far.
+class SetSearch {
+  protected:
+    SetSearch(const std::vector<std::vector<int>>& sets, int colorCount, const LocalSearchLimits& limits,
+              unsigned restart)
+        : m_sets(sets),
+          m_n(int(sets.size())),
+          m_m(colorCount),
+          m_blocks(limits.blocks),
+          m_limits(limits),
+          m_random(restart),
+          m_setColours(sets.size()) {
+        for (std::size_t s = 0; s < sets.size(); ++s)
+            for (int c : sets[s]) m_setColours[s].add(c);
+    }
+
+    // Each set's block, the blocks renumbered in the order the sets first take them.
+    std::vector<int> numbered(std::vector<int> blockOf) const {
+        std::vector<int> number(static_cast<std::size_t>(m_blocks), -1);
+        int used = 0;
+        for (int& b : blockOf) {
+            if (number[std::size_t(b)] < 0) number[std::size_t(b)] = used++;
+            b = number[std::size_t(b)];
+        }
+        return blockOf;
+    }
+
+    const std::vector<std::vector<int>>& m_sets;
+    const int m_n, m_m, m_blocks;
+    const LocalSearchLimits& m_limits;
+    PackingRandom m_random;
+    std::vector<ColourBits> m_setColours;
+    std::uint64_t m_work = 0;
 };
 
 }  // namespace nrbx::importing
