@@ -54,7 +54,8 @@ Report: a table per picture; a summary (median PSNR, OKLab, blur and time of eac
 real-art set and one of the generated pictures; then the targets of issue 27 over the real-art set
 (over the generated pictures when no real one was measured), each with its figure:
   - pictures where nrbx's better (the higher PSNR of nrbx-plain and nrbx-diffusion) is more than
-    0.1 dB below the better anchor's best (the highest PSNR among the anchors' results on it);
+    0.1 dB below the better anchor's best (the highest PSNR among the anchors' results on it), and which
+    of them the widened-word rule keeps exact (every opaque colour v*8 or v*8 + v/4);
   - the median, over the pictures, of nrbx's better minus the better anchor's best;
   - the lower median OKLab of nrbx-plain and nrbx-diffusion over the lowest median OKLab of the
     anchors' settings;
@@ -520,6 +521,17 @@ def picture_figures(entry):
     return best_ours, best_theirs
 
 
+def widened_only(path):
+    """Whether every opaque colour of the picture at PATH is a five-bit level widened by shifting (v*8) or
+    by replication (v*8 + v/4): nrbx-import --reduce gives such a picture back as the exact conversion
+    does, whatever an anchor reaches by rounding."""
+    with Image.open(path) as image:
+        rgba = np.asarray(image.convert("RGBA"))
+    c = rgba[rgba[..., 3] >= 128][:, :3].astype(np.int32)
+    v = c >> 3
+    return bool(((c == v * 8) | (c == v * 8 + v // 4)).all())
+
+
 def median(values):
     return statistics.median(values) if values else float("nan")
 
@@ -572,13 +584,17 @@ def summarize(pictures, title, data, out, with_checks):
         ours_lab = min(summary[k]["oklab"] for k in ("nrbx-plain", "nrbx-diffusion") if k in summary)
         theirs_lab = min(summary[k]["oklab"] for k in anchors_present)
         ratio = ours_lab / theirs_lab if theirs_lab else float("nan")
-        checks = {"pictures_compared": len(pairs), "more_than_0.1_below": len(below),
+        kept = [n for _, n in below if widened_only(pictures[n]["file"])]
+        checks = {"pictures_compared": len(pairs), "more_than_0.1_below": len(below), "below_kept_exact": kept,
                   "below": {n: round(d, 3) for d, n in below}, "median_lead_db": round(lead, 3),
                   "oklab_nrbx": ours_lab, "oklab_anchor": theirs_lab, "oklab_ratio": round(ratio, 3)}
         p(f"Targets of issue 27, {title} ({len(pairs)} pictures with nrbx and an anchor):")
         p(f"  nrbx's better more than 0.1 dB below the better anchor's best: {len(below)} of {len(pairs)} pictures "
           f"(target 0){'' if not below else '; worst: ' + ', '.join(f'{n} {d:+.2f}' for d, n in below[:4])}  "
           f"[{'met' if not below else 'not met'}]")
+        if kept:
+            p(f"    of them kept exact by the widened-word rule (every opaque colour v*8 or v*8 + v/4): "
+              f"{', '.join(kept)}; the others: {len(below) - len(kept)} of {len(pairs) - len(kept)}")
         p(f"  median PSNR lead of nrbx's better over the better anchor's best: {lead:+.2f} dB (target >= +0.50)  "
           f"[{'met' if lead >= 0.5 else 'not met'}]")
         p(f"  median OKLab x100: nrbx's lower of plain and diffusion {ours_lab:.2f} / the anchors' lowest setting "
